@@ -1,0 +1,47 @@
+#include "messages.h"
+#include "text.h"
+#include "files/path_text.h"
+
+static const char kMakePathPrefix[] = "Unable to install:  Can't make path \"";
+static const char kEllipsis[] = "...";
+
+void FormatMakePathMessage(const char *dir, char *out, size_t size)
+{
+    if (!CopyText(out, size, kMakePathPrefix))
+        return;
+    if (AppendText(out, size, dir) && AppendChar(out, size, '"'))
+        return;
+    /* Too long: keep as much of the directory as leaves room for the end. */
+    size_t keep = sizeof kMakePathPrefix - 1;
+    size_t tail = sizeof kEllipsis - 1 + 1;
+    if (size < keep + tail + 1)
+        return;
+    out[size - 1 - tail] = '\0';
+    AppendText(out, size, kEllipsis);
+    AppendChar(out, size, '"');
+}
+
+bool FormatCopyMessage(const char *name, char *out, size_t size)
+{
+    return CopyText(out, size, "Unable to install:  Can't copy file \"")
+        && AppendText(out, size, name) && AppendChar(out, size, '"');
+}
+
+static bool FormatQuotedFile(const char *prefix, const char *dir, const char *name,
+                             char *out, size_t size)
+{
+    return CopyText(out, size, prefix) && AppendChar(out, size, '"')
+        && AppendText(out, size, dir)
+        && (EndsWithSeparator(dir) || AppendChar(out, size, '\\'))
+        && AppendText(out, size, name) && AppendChar(out, size, '"');
+}
+
+bool FormatStartCommand(const char *dir, char *out, size_t size)
+{
+    return FormatQuotedFile("", dir, "Morvalen.exe", out, size);
+}
+
+bool FormatReadmeCommand(const char *dir, char *out, size_t size)
+{
+    return FormatQuotedFile("notepad ", dir, "readme.txt", out, size);
+}

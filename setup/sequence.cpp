@@ -1,0 +1,63 @@
+#include "setup_state.h"
+#include "startup.h"
+#include "messages.h"
+#include "text.h"
+#include "files/files.h"
+#include "files/path_text.h"
+#include "shell/shell.h"
+#include "ui/ui.h"
+#include "resource.h"
+
+static const char *const kPayload[] = { "Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe" };
+
+/* Every later stage uses the directory as created, so a typed relative
+   directory gets the same absolute form everywhere. */
+static void MakeInstallDirectory()
+{
+    char resolved[PATH_TEXT_SIZE];
+    if (ResolveInstallDir(g_setup.installDir, CurrentDriveLetter(), resolved, sizeof resolved)) {
+        CopyText(g_setup.installDir, sizeof g_setup.installDir, resolved);
+        if (MakeInstallPath(g_setup.installDir))
+            return;
+    }
+    char message[PATH_TEXT_SIZE];
+    FormatMakePathMessage(g_setup.installDir, message, sizeof message);
+    AbortSetup(message);
+}
+
+/* A command line that does not fit is not run rather than run cut short. */
+static void Launch(bool (*format)(const char *, char *, size_t))
+{
+    char command[PATH_TEXT_SIZE];
+    if (format(g_setup.installDir, command, sizeof command))
+        WinExec(command, SW_SHOW);
+}
+
+int RunSetup(HINSTANCE instance)
+{
+    StartUp(instance);
+    INT_PTR confirmed = DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_SETUP), 0, SetupDlgProc, 0);
+    if (confirmed == 0)
+        return 0;
+    if (confirmed < 0)
+        return 1;   /* the dialog could not be shown: nothing was chosen */
+
+    WriteInstallRecord(g_setup.installDir);
+    MakeInstallDirectory();
+    for (const char *name : kPayload)
+        CopyInstallFile(g_setup.sourceDir, g_setup.installDir, name);
+    if (g_setup.shellGeneration >= 4)
+        WriteUninstallEntry(g_setup.installDir);
+    if (g_setup.addToMenu) {
+        if (g_setup.shellGeneration >= 4)
+            CreateMenuShortcuts();
+        else
+            BuildProgmanGroup();
+    }
+    MessageBoxA(0, "Installation Completed!", "Installation Succeded", MB_OK | MB_ICONINFORMATION);
+    if (g_setup.startAfter)
+        Launch(FormatStartCommand);
+    if (g_setup.viewReadme)
+        Launch(FormatReadmeCommand);
+    return 0;
+}

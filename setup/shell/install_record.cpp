@@ -1,0 +1,32 @@
+#include "shell.h"
+#include "shell_text.h"
+#include "../setup_state.h"
+#include "../text.h"
+
+static const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvalen";
+
+void WriteInstallRecord(const char *installDir)
+{
+    WritePrivateProfileStringA("install", "InstallPath", installDir, "morvalen.ini");
+}
+
+static void SetTextValue(HKEY key, const char *name, const char *text)
+{
+    RegSetValueExA(key, name, 0, REG_SZ, (const BYTE *)text, (DWORD)TextLength(text) + 1);
+}
+
+void WriteUninstallEntry(const char *installDir)
+{
+    HKEY key;
+    DWORD disposition;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, (LPSTR)"", REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, 0, &key, &disposition) == ERROR_SUCCESS)
+        RegCloseKey(key);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS)
+        return;
+    SetTextValue(key, "DisplayName", "Morvalen 2.0");
+    char command[PATH_TEXT_SIZE];
+    if (FormatUninstallString(installDir, command, sizeof command))
+        SetTextValue(key, "UninstallString", command);
+    RegCloseKey(key);
+}

@@ -1,0 +1,54 @@
+#include "shell.h"
+#include "shell_text.h"
+#include "../setup_state.h"
+#include "../text.h"
+#include <ddeml.h>
+
+struct GroupItem {
+    const char *fileName;
+    const char *title;
+};
+
+static const GroupItem kGroupItems[] = {
+    { "MORVALEN.EXE", "Morvalen 2.0" },
+    { "README.TXT", "Read Me" },
+    { "UNINSTAL.EXE", "Uninstall Morvalen" },
+    { "ORDER.TXT", "Order Form" },
+};
+
+HDDEDATA CALLBACK DdeCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
+{
+    return 0;
+}
+
+/* One conversation per command, as the Program Manager expects. */
+int ProgmanExecute(DWORD ddeInstance, const char *command)
+{
+    HSZ progman = DdeCreateStringHandleA(ddeInstance, "PROGMAN", CP_WINANSI);
+    if (!progman)
+        return 0;
+    int accepted = 0;
+    HCONV conversation = DdeConnect(ddeInstance, progman, progman, 0);
+    if (conversation) {
+        accepted = DdeClientTransaction((BYTE *)command, (DWORD)TextLength(command) + 1,
+                                        conversation, 0, CF_TEXT, XTYP_EXECUTE, 1000, 0) != 0;
+        DdeDisconnect(conversation);
+    }
+    DdeFreeStringHandle(ddeInstance, progman);
+    return accepted;
+}
+
+void BuildProgmanGroup()
+{
+    g_setup.ddeInstance = 0;
+    if (DdeInitializeA(&g_setup.ddeInstance, DdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
+        return;
+    ProgmanExecute(g_setup.ddeInstance, "[CreateGroup(\"Morvalen\")]");
+    ProgmanExecute(g_setup.ddeInstance, "[ShowGroup(\"Morvalen\",1)]");
+    for (const GroupItem &item : kGroupItems) {
+        char command[PATH_TEXT_SIZE];
+        if (FormatAddItemCommand(g_setup.installDir, item.fileName, item.title, command, sizeof command))
+            ProgmanExecute(g_setup.ddeInstance, command);
+    }
+    DdeUninitialize(g_setup.ddeInstance);
+}

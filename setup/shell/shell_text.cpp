@@ -1,0 +1,46 @@
+#include "shell_text.h"
+#include "../text.h"
+#include "../files/path_text.h"
+
+bool FormatUninstallString(const char *dir, char *out, size_t size)
+{
+    char path[512];
+    if (!JoinPath(dir, "UNINSTAL.EXE", path, sizeof path))
+        return false;
+    if (!HasBlank(path))
+        return CopyText(out, size, path);
+    return CopyText(out, size, "\"") && AppendText(out, size, path)
+        && AppendChar(out, size, '"');
+}
+
+bool FormatLinkPath(const char *programsDir, const char *displayName, char *out, size_t size)
+{
+    return CopyText(out, size, programsDir) && AppendText(out, size, "\\Morvalen\\")
+        && AppendText(out, size, displayName) && AppendText(out, size, ".LNK");
+}
+
+bool FormatLinkDescription(const char *fileName, char *out, size_t size)
+{
+    if (!CopyText(out, size, "Shortcut to ") || !AppendText(out, size, fileName))
+        return false;
+    UpperAsciiText(out + 12);
+    return true;
+}
+
+bool FormatLinkTarget(const char *dir, const char *fileName, char *out, size_t size)
+{
+    size_t start = TextLength(dir);
+    if (!JoinPath(dir, fileName, out, size))
+        return false;
+    UpperAsciiText(out + start);
+    return true;
+}
+
+bool FormatAddItemCommand(const char *dir, const char *fileName, const char *title,
+                          char *out, size_t size)
+{
+    return CopyText(out, size, "[AddItem(\"") && AppendText(out, size, dir)
+        && (EndsWithSeparator(dir) || AppendChar(out, size, '\\'))
+        && AppendText(out, size, fileName) && AppendText(out, size, "\",\"")
+        && AppendText(out, size, title) && AppendText(out, size, "\")]");
+}

@@ -1,0 +1,51 @@
+#include "setup_state.h"
+#include "startup.h"
+#include "text.h"
+
+SetupState g_setup;
+
+static const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
+
+/* The Windows 95 family and Win32s set the top bit of the version word; every
+   NT-family platform takes the older-shell branch. */
+static int ShellGeneration()
+{
+    if (!(GetVersion() & 0x80000000u))
+        return 0;
+    OSVERSIONINFOA info;
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+        return 0;
+    return (int)info.dwMajorVersion;
+}
+
+static void UseProgramFilesDir()
+{
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kVersionKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    char value[PATH_TEXT_SIZE];
+    DWORD size = sizeof value - 1;
+    if (RegQueryValueExA(key, "ProgramFilesDir", 0, 0, (BYTE *)value, &size) == ERROR_SUCCESS) {
+        value[size < sizeof value ? size : sizeof value - 1] = '\0';
+        char dir[PATH_TEXT_SIZE];
+        /* Too long for the product folder: keep the plain default. */
+        if (CopyText(dir, sizeof dir, value) && AppendText(dir, sizeof dir, "\\Morvalen"))
+            CopyText(g_setup.installDir, sizeof g_setup.installDir, dir);
+    }
+    RegCloseKey(key);
+}
+
+void StartUp(HINSTANCE instance)
+{
+    g_setup.requiredBytes = 296960;
+    g_setup.addToMenu = g_setup.viewReadme = g_setup.startAfter = 1;
+    CopyText(g_setup.installDir, sizeof g_setup.installDir, "C:\\MORVALEN");
+    g_setup.instance = instance;
+    g_setup.shellGeneration = ShellGeneration();
+    if (g_setup.shellGeneration >= 4)
+        UseProgramFilesDir();
+    DWORD length = GetCurrentDirectoryA(sizeof g_setup.sourceDir, g_setup.sourceDir);
+    if (length == 0 || length >= sizeof g_setup.sourceDir)
+        g_setup.sourceDir[0] = '\0';
+}

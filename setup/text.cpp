@@ -1,0 +1,89 @@
+#include "text.h"
+
+size_t TextLength(const char *text)
+{
+    size_t n = 0;
+    while (text[n])
+        n++;
+    return n;
+}
+
+bool CopyText(char *dst, size_t dstSize, const char *src)
+{
+    if (dstSize == 0)
+        return false;
+    dst[0] = '\0';
+    return AppendText(dst, dstSize, src);
+}
+
+bool AppendText(char *dst, size_t dstSize, const char *src)
+{
+    size_t n = TextLength(dst);
+    while (*src) {
+        if (n + 1 >= dstSize)
+            return false;
+        dst[n++] = *src++;
+        dst[n] = '\0';
+    }
+    return true;
+}
+
+bool AppendChar(char *dst, size_t dstSize, char c)
+{
+    char one[2] = { c, '\0' };
+    return AppendText(dst, dstSize, one);
+}
+
+bool AppendUnsigned(char *dst, size_t dstSize, uint64_t value)
+{
+    char digits[21];
+    size_t n = sizeof digits - 1;
+    digits[n] = '\0';
+    do {
+        digits[--n] = (char)('0' + value % 10);
+        value /= 10;
+    } while (value);
+    return AppendText(dst, dstSize, digits + n);
+}
+
+bool TextEquals(const char *a, const char *b)
+{
+    while (*a && *a == *b) {
+        a++;
+        b++;
+    }
+    return *a == *b;
+}
+
+bool EndsWithSeparator(const char *text)
+{
+    size_t n = TextLength(text);
+    return n > 0 && text[n - 1] == '\\';
+}
+
+char UpperAscii(char c)
+{
+    return (c >= 'a' && c <= 'z') ? (char)(c - 'a' + 'A') : c;
+}
+
+void UpperAsciiText(char *text)
+{
+    for (; *text; text++)
+        *text = UpperAscii(*text);
+}
+
+bool HasBlank(const char *text)
+{
+    for (; *text; text++)
+        if (*text == ' ')
+            return true;
+    return false;
+}
+
+char DriveLetterOf(const char *text)
+{
+    if (text[0] == '\0' || text[1] != ':')
+        return 0;
+    char letter = UpperAscii(text[0]);
+    return (letter >= 'A' && letter <= 'Z') ? letter : 0;
+}

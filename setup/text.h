@@ -1,0 +1,22 @@
+/* Bounded text building. Every function reports whether the whole result fit;
+   on failure the destination keeps a valid, NUL-terminated prefix. */
+#ifndef MORVALEN_TEXT_H
+#define MORVALEN_TEXT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+size_t TextLength(const char *text);
+bool CopyText(char *dst, size_t dstSize, const char *src);
+bool AppendText(char *dst, size_t dstSize, const char *src);
+bool AppendChar(char *dst, size_t dstSize, char c);
+bool AppendUnsigned(char *dst, size_t dstSize, uint64_t value);
+bool TextEquals(const char *a, const char *b);
+bool EndsWithSeparator(const char *text);
+char UpperAscii(char c);
+void UpperAsciiText(char *text);
+bool HasBlank(const char *text);
+/* The upper-cased drive letter when text starts with "X:", else 0. */
+char DriveLetterOf(const char *text);
+
+#endif

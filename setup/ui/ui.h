@@ -1,0 +1,21 @@
+/* Directory selection: the two dialogs and the drive and directory queries. */
+#ifndef MORVALEN_UI_H
+#define MORVALEN_UI_H
+
+#include <windows.h>
+
+INT_PTR CALLBACK SetupDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK BrowseDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
+void CenterDialog(HWND window);
+ULONGLONG InstallDriveFreeBytes();
+/* Shows the free figure of installDir's drive in the control. */
+void ShowInstallDriveFree(HWND dialog, int controlId);
+void ShowKilobytes(HWND dialog, int controlId, ULONGLONG bytes);
+void ListLogicalDrives(char *buffer, size_t size);
+void EnsureDriveLetter(char *path);
+void FillDirectoryList(HWND listBox, const char *directory);
+/* The current directory's drive letter, or 0 when it has none (a network path). */
+char CurrentDriveLetter();
+
+#endif
