@@ -54,15 +54,20 @@ bool CompleteDriveLetter(char *path, size_t size, char currentDrive)
     return true;
 }
 
-void GoToParent(char *dir, size_t size)
+static size_t DropTrailingSeparators(char *dir, size_t length)
 {
-    size_t length = TextLength(dir);
     while (length > 0 && dir[length - 1] == '\\')
         dir[--length] = '\0';
+    return length;
+}
+
+void GoToParent(char *dir, size_t size)
+{
+    size_t length = DropTrailingSeparators(dir, TextLength(dir));
     while (length > 0 && dir[length - 1] != '\\')
         length--;
     if (length > 0)
-        dir[length - 1] = '\0';
+        DropTrailingSeparators(dir, length);
     if (TextLength(dir) == 2 && dir[1] == ':')
         AppendChar(dir, size, '\\');
 }

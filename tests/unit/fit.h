@@ -1,0 +1,34 @@
+/* Buffers of exactly the size under test, so that ASan reports any write past
+   the end, and a probe for the longest argument a formatter still accepts. */
+#ifndef MORVALEN_TEST_FIT_H
+#define MORVALEN_TEST_FIT_H
+
+#include <stddef.h>
+#include <string>
+#include <vector>
+
+inline std::vector<char> Holding(const std::string &text, size_t size)
+{
+    std::vector<char> buffer(size, 'x');
+    text.copy(buffer.data(), text.size());
+    buffer[text.size()] = '\0';
+    return buffer;
+}
+
+/* Calls format(n, out, size) for n = 0, 1, ... into fresh exact-size buffers
+   and returns the last n that succeeded (-1 when even 0 fails). A success
+   must leave a terminated text inside the buffer. */
+template <typename Format>
+long LongestFit(size_t size, Format format)
+{
+    for (size_t n = 0; n <= size; n++) {
+        std::vector<char> out(size, 'x');
+        if (!format(n, out.data(), size))
+            return (long)n - 1;
+        if (std::string(out.data(), size).find('\0') == std::string::npos)
+            return -2;
+    }
+    return (long)size + 1;
+}
+
+#endif

@@ -1,0 +1,65 @@
+#include <gtest/gtest.h>
+#include <string>
+#include "fit.h"
+#include "text.h"
+
+TEST(Text, CopyAndAppendStopAtTheBufferAndKeepATerminatedPrefix)
+{
+    std::vector<char> out(6, 'x');
+    EXPECT_TRUE(CopyText(out.data(), out.size(), "abcde"));
+    EXPECT_STREQ(out.data(), "abcde");
+    EXPECT_FALSE(CopyText(out.data(), out.size(), "abcdef"));
+    EXPECT_STREQ(out.data(), "abcde");
+
+    EXPECT_TRUE(CopyText(out.data(), out.size(), "ab"));
+    EXPECT_TRUE(AppendText(out.data(), out.size(), "cde"));
+    EXPECT_FALSE(AppendChar(out.data(), out.size(), 'f'));
+    EXPECT_STREQ(out.data(), "abcde");
+
+    EXPECT_FALSE(CopyText(out.data(), 0, "a"));
+    EXPECT_EQ(out[0], 'a');
+}
+
+TEST(Text, AppendUnsignedWritesTheWholeRange)
+{
+    for (uint64_t value : { (uint64_t)0, (uint64_t)9, (uint64_t)10, (uint64_t)4294967296u, UINT64_MAX }) {
+        std::string digits = std::to_string(value);
+        std::vector<char> out = Holding("n=", digits.size() + 3);
+        EXPECT_TRUE(AppendUnsigned(out.data(), out.size(), value));
+        EXPECT_EQ(out.data(), "n=" + digits);
+        out = Holding("n=", digits.size() + 2);
+        EXPECT_FALSE(AppendUnsigned(out.data(), out.size(), value));
+    }
+}
+
+TEST(Text, DriveLetterIsAnAsciiLetterBeforeAColon)
+{
+    const struct { const char *text; char drive; } cases[] = {
+        { "c:", 'C' }, { "Z:\\x", 'Z' }, { "a:setup", 'A' }, { "1:\\", 0 }, { "\xe9:\\", 0 },
+        { "@:", 0 }, { "[:", 0 }, { "`:", 0 }, { "{:", 0 }, { "C", 0 }, { "", 0 }, { "\\C:", 0 },
+    };
+    for (const auto &c : cases)
+        EXPECT_EQ(DriveLetterOf(c.text), c.drive) << c.text;
+
+    char text[] = "abc xyz \xe9{`@[";
+    UpperAsciiText(text);
+    EXPECT_STREQ(text, "ABC XYZ \xe9{`@[");
+}
+
+TEST(Text, SmallPredicates)
+{
+    EXPECT_TRUE(TextEquals("", ""));
+    EXPECT_TRUE(TextEquals("ab", "ab"));
+    EXPECT_FALSE(TextEquals("ab", "abc"));
+    EXPECT_FALSE(TextEquals("abc", "ab"));
+    EXPECT_FALSE(TextEquals("ab", "AB"));
+
+    EXPECT_TRUE(EndsWithSeparator("C:\\"));
+    EXPECT_FALSE(EndsWithSeparator("C:\\a"));
+    EXPECT_FALSE(EndsWithSeparator(""));
+
+    EXPECT_TRUE(HasBlank("Program Files"));
+    EXPECT_TRUE(HasBlank(" "));
+    EXPECT_FALSE(HasBlank("C:\\MORVALEN"));
+    EXPECT_FALSE(HasBlank(""));
+}
