@@ -32,8 +32,8 @@ for check in scripts/check_*.sh; do
   if bash "$check"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
 
-echo "== Wine tests =="
-MORVALEN_BUILD="$root/build/x86_64" /usr/bin/python3 -m pytest -p no:cacheprovider -q -rfE tests/wine \
+echo "== template and Wine tests =="
+MORVALEN_BUILD="$root/build/x86_64" /usr/bin/python3 -m pytest -p no:cacheprovider -q -rfE tests/resources tests/wine \
   2>&1 | tee "$logs/wine.log"
 wine_status=${PIPESTATUS[0]}
 ok=$(count "$logs/wine.log" '[0-9]+ passed')
