@@ -68,6 +68,8 @@ void GoToParent(char *dir, size_t size)
         length--;
     if (length > 0)
         DropTrailingSeparators(dir, length);
+    else if (DriveLetterOf(dir))
+        dir[2] = '\0';     /* "C:foo" lies in the root of C: */
     if (TextLength(dir) == 2 && dir[1] == ':')
         AppendChar(dir, size, '\\');
 }

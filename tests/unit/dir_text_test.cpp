@@ -80,7 +80,7 @@ TEST(DirText, GoToParentStopsAtTheRoot)
     const struct { const char *dir; const char *parent; } cases[] = {
         { "C:\\Data\\Sub", "C:\\Data" }, { "C:\\Data", "C:\\" }, { "C:\\", "C:\\" },
         { "C:\\Data\\", "C:\\" }, { "C:\\\\Data", "C:\\" }, { "C:\\Data\\\\", "C:\\" },
-        { "C:\\Data\\\\Sub", "C:\\Data" },
+        { "C:\\Data\\\\Sub", "C:\\Data" }, { "C:foo", "C:\\" }, { "c:foo\\bar", "c:foo" },
     };
     for (const auto &c : cases) {
         std::vector<char> dir = Holding(c.dir, 512);

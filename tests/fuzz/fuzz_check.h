@@ -1,0 +1,179 @@
+/* What the fuzz targets share: heap blocks of exactly the size under test, so
+   that ASan reports any write or read one past the end; a check that stops
+   the run with its reason; and the input cut into lines of text. */
+#ifndef MORVALEN_FUZZ_CHECK_H
+#define MORVALEN_FUZZ_CHECK_H
+
+#include <stddef.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <string>
+#include <vector>
+
+/* Bytes outside printable ASCII shown as \xNN. */
+inline std::string Shown(const std::string &text)
+{
+    std::string shown = "\"";
+    for (unsigned char c : text) {
+        char hex[8];
+        snprintf(hex, sizeof hex, (c < 0x20 || c > 0x7e) ? "\\x%02x" : "%c", c);
+        shown += hex;
+    }
+    return shown + "\"";
+}
+
+inline void Fail(const char *what, const char *file, int line, const char *label = 0,
+                 const std::string *text = 0, const std::string *got = 0)
+{
+    fprintf(stderr, "check failed: %s at %s:%d\n", what, file, line);
+    if (label)
+        fprintf(stderr, "  %-8s %s\n  got      %s\n", label, Shown(*text).c_str(),
+                Shown(*got).c_str());
+    abort();
+}
+
+#define CHECK(condition) \
+    do { if (!(condition)) Fail(#condition, __FILE__, __LINE__); } while (0)
+
+/* The same, telling the text the call started from and the one it left. */
+#define CHECK_CASE(condition, from, got) CHECK_TEXTS(condition, "from", from, got)
+/* Or the text it should have left. */
+#define CHECK_RESULT(condition, expected, got) CHECK_TEXTS(condition, "expected", expected, got)
+#define CHECK_TEXTS(condition, label, text, got)                                \
+    do {                                                                        \
+        if (!(condition)) {                                                     \
+            std::string text_ = (text), got_ = (got);                           \
+            Fail(#condition, __FILE__, __LINE__, label, &text_, &got_);         \
+        }                                                                       \
+    } while (0)
+
+/* Bytes past the text are junk, so a missing terminator shows. */
+struct Block {
+    char *data;
+    size_t size;
+
+    explicit Block(size_t n, const std::string &text = std::string())
+        : data((char *)malloc(n)), size(n)
+    {
+        memset(data, 'x', n);
+        if (n > 0) {
+            CHECK(text.size() < n);
+            memcpy(data, text.c_str(), text.size() + 1);
+        }
+    }
+    ~Block() { free(data); }
+    Block(const Block &) = delete;
+    Block &operator=(const Block &) = delete;
+
+    bool Terminated() const { return size > 0 && memchr(data, 0, size) != 0; }
+    std::string Text() const
+    {
+        CHECK(Terminated());
+        return std::string(data);
+    }
+};
+
+/* Lines end at '\n' or NUL: the functions under test only ever see C texts. */
+inline std::vector<std::string> Lines(const uint8_t *data, size_t size)
+{
+    std::vector<std::string> lines(1);
+    for (size_t i = 0; i < size; i++) {
+        if (data[i] == '\n' || data[i] == '\0')
+            lines.emplace_back();
+        else
+            lines.back() += (char)data[i];
+    }
+    return lines;
+}
+
+/* A letter byte names the current drive; anything else means there is none. */
+inline char DriveFromByte(uint8_t byte)
+{
+    if (byte >= 'a' && byte <= 'z')
+        return (char)(byte - 'a' + 'A');
+    return (byte >= 'A' && byte <= 'Z') ? (char)byte : 0;
+}
+
+inline size_t SizeFromBytes(const uint8_t *data)
+{
+    return (data[0] | (size_t)data[1] << 8) % 1024;
+}
+
+inline bool StartsWith(const std::string &text, const std::string &prefix)
+{
+    return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+inline bool EndsWithSep(const std::string &text)
+{
+    return !text.empty() && text.back() == '\\';
+}
+
+inline std::string Upper(std::string text)
+{
+    for (char &c : text)
+        if (c >= 'a' && c <= 'z')
+            c = (char)(c - 'a' + 'A');
+    return text;
+}
+
+inline char DriveOf(const std::string &text)
+{
+    if (text.size() < 2 || text[1] != ':')
+        return 0;
+    char letter = Upper(text.substr(0, 1))[0];
+    return (letter >= 'A' && letter <= 'Z') ? letter : 0;
+}
+
+/* The non-empty components between separators. */
+inline std::vector<std::string> Components(const std::string &text)
+{
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : text + '\\') {
+        if (c != '\\') {
+            part += c;
+        } else if (!part.empty()) {
+            parts.push_back(part);
+            part.clear();
+        }
+    }
+    return parts;
+}
+
+/* The sizes worth trying: the caller's own, one short of the text, exact,
+   one spare, and one the input chose. */
+inline std::vector<size_t> SizesAround(size_t needed, size_t productSize, size_t chosen)
+{
+    std::vector<size_t> sizes = { productSize, needed, needed + 1, chosen };
+    if (needed > 0)
+        sizes.push_back(needed - 1);
+    return sizes;
+}
+
+/* format(out, size) must succeed exactly when expected fits, leave exactly it,
+   and on refusal still leave a terminated prefix of what it was building. */
+template <typename Format>
+void CheckFormatted(const std::string &expected, const std::string &built,
+                    size_t productSize, size_t chosen, Format format)
+{
+    for (size_t size : SizesAround(expected.size() + 1, productSize, chosen)) {
+        Block out(size);
+        bool ok = format(out.data, out.size);
+        CHECK_RESULT(ok == (expected.size() < size), expected, ok ? out.Text() : "(refused)");
+        if (ok)
+            CHECK_RESULT(out.Text() == expected, expected, out.Text());
+        else if (size > 0)
+            CHECK_RESULT(StartsWith(built, out.Text()), built, out.Text());
+    }
+}
+
+template <typename Format>
+void CheckFormatted(const std::string &expected, size_t productSize, size_t chosen, Format format)
+{
+    CheckFormatted(expected, expected, productSize, chosen, format);
+}
+
+#endif

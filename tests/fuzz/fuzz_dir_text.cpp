@@ -1,0 +1,176 @@
+/* The directory selection's text work. Input: a drive byte, two bytes of a
+   buffer size, four of a drive mask, eight of a byte count, then lines; the
+   first line is the typed directory, each further one an entry opened. */
+#include "fuzz_check.h"
+#include "ui/dir_text.h"
+
+static const size_t kDirSize = 512;     /* the state record's installDir */
+static const size_t kCases = 4;         /* lines checked on their own */
+static const size_t kSteps = 16;        /* entries opened in one walk */
+
+static void CheckDriveList(uint32_t mask, size_t chosen)
+{
+    std::string packed;
+    for (int bit = 0; bit < 26; bit++)
+        if (mask & (1u << bit))
+            packed += std::string(1, (char)('A' + bit)) + ":\\" + '\0';
+    packed += std::string(2, '\0');
+
+    std::vector<size_t> sizes = SizesAround(packed.size(), DRIVE_LIST_SIZE, chosen);
+    sizes.insert(sizes.end(), { 0, 1, 2 });
+    for (size_t size : sizes) {
+        Block out(size);
+        bool ok = PackDriveList(mask, out.data, out.size);
+        CHECK(ok == (size >= packed.size()));
+        if (ok)
+            CHECK(memcmp(out.data, packed.data(), packed.size()) == 0);
+        else
+            for (size_t i = 0; i < size && i < 2; i++)
+                CHECK(out.data[i] == '\0');
+    }
+}
+
+/* Sizes for a function that works in place: never less than the text needs. */
+static std::vector<size_t> InPlaceSizes(const std::string &text, size_t needed, size_t chosen)
+{
+    std::vector<size_t> sizes;
+    for (size_t size : SizesAround(needed, kDirSize, chosen))
+        if (size > text.size())
+            sizes.push_back(size);
+    sizes.push_back(text.size() + 1);
+    return sizes;
+}
+
+static void CheckCompleteDriveLetter(const std::string &path, char drive, size_t chosen)
+{
+    std::string completed;
+    if (DriveOf(path))
+        completed = DriveOf(path) + path.substr(1);
+    else if (drive)
+        completed = std::string(1, drive) + (StartsWith(path, "\\") ? ":" : ":\\") + path;
+
+    for (size_t size : InPlaceSizes(path, completed.size() + 1, chosen)) {
+        Block buffer(size, path);
+        bool ok = CompleteDriveLetter(buffer.data, buffer.size, drive);
+        CHECK_CASE(ok == (!completed.empty() && completed.size() < size), path, buffer.Text());
+        CHECK_CASE(buffer.Text() == (ok ? completed : path), path, buffer.Text());
+    }
+}
+
+/* One directory up: a text with a drive loses its last component and
+   keeps the drive; "X:\..." is cut right after the component before, or
+   becomes the bare root. Any other text may only be shortened, or
+   completed to a root. */
+static void CheckOneUp(const std::string &before, const std::string &after)
+{
+    bool cut = StartsWith(before, after);
+    bool root = after.size() == 3 && after[1] == ':' && after[2] == '\\'
+        && StartsWith(before, after.substr(0, 2));
+    CHECK_CASE(cut || root, before, after);
+    if (!DriveOf(before))
+        return;
+    std::vector<std::string> components = Components(before.substr(2));
+    if (!components.empty())
+        components.pop_back();
+    CHECK_CASE(DriveOf(after) == DriveOf(before), before, after);
+    CHECK_CASE(Components(after.substr(2)) == components, before, after);
+    if (before.size() > 2 && before[2] == '\\')
+        CHECK_CASE(components.empty() ? after == before.substr(0, 3) : !EndsWithSep(after),
+                   before, after);
+}
+
+static void CheckGoToParent(const std::string &dir, size_t chosen)
+{
+    for (size_t size : InPlaceSizes(dir, dir.size() + 1, chosen)) {
+        Block buffer(size, dir);
+        GoToParent(buffer.data, buffer.size);
+        CheckOneUp(dir, buffer.Text());
+    }
+}
+
+static void CheckEnterChild(const std::string &dir, const std::string &name, size_t chosen)
+{
+    std::string entered = dir + (EndsWithSep(dir) ? "" : "\\") + name;
+    for (size_t size : InPlaceSizes(dir, entered.size() + 1, chosen)) {
+        Block buffer(size, dir);
+        bool ok = EnterChild(buffer.data, buffer.size, name.c_str());
+        CHECK_CASE(ok == (entered.size() < size), dir, buffer.Text());
+        CHECK_CASE(buffer.Text() == (ok ? entered : dir), dir, buffer.Text());
+    }
+}
+
+static void CheckEntryName(const std::string &entry, size_t chosen)
+{
+    size_t needed = entry.size() >= 2 ? entry.size() - 1 : 1;
+    for (size_t size : SizesAround(needed, LIST_ENTRY_SIZE, chosen)) {
+        Block name(size);
+        bool ok = EntryName(entry.c_str(), name.data, name.size);
+        CHECK(ok == (entry.size() >= 2 && needed <= size));
+        if (ok)
+            CHECK_CASE(name.Text() == entry.substr(1, entry.size() - 2), entry, name.Text());
+    }
+}
+
+/* A listed subdirectory reads back as the name it was listed for. */
+static void CheckEntryRoundTrip(const std::string &name)
+{
+    Block entry(LIST_ENTRY_SIZE), back(LIST_ENTRY_SIZE);
+    if (!MakeDirectoryEntry(name.c_str(), entry.data, entry.size))
+        return;
+    CHECK(EntryName(entry.data, back.data, back.size));
+    CHECK_CASE(back.Text() == name, name, back.Text());
+}
+
+/* The way the browse dialog goes: complete the typed directory, then go up
+   for "..", into the named subdirectory otherwise. The drive stays. */
+static void Browse(const std::vector<std::string> &lines, char drive, size_t chosen)
+{
+    if (lines[0].size() >= kDirSize)
+        return;
+    Block dir(kDirSize, lines[0]);
+    if (!CompleteDriveLetter(dir.data, dir.size, drive))
+        return;
+    CHECK(DriveOf(dir.Text()) == dir.data[0]);
+    for (size_t i = 1; i < lines.size() && i <= kSteps; i++) {
+        std::string before = dir.Text();
+        if (lines[i] == "..") {
+            GoToParent(dir.data, dir.size);
+            CheckOneUp(before, dir.Text());
+        } else {
+            CheckEnterChild(before, lines[i], chosen);
+            EnterChild(dir.data, dir.size, lines[i].c_str());
+        }
+        CHECK(DriveOf(dir.Text()) == before[0]);
+    }
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 15)
+        return 0;
+    char drive = DriveFromByte(data[0]);
+    size_t chosen = SizeFromBytes(data + 1);
+    uint32_t mask = 0;
+    uint64_t bytes = 0;
+    memcpy(&mask, data + 3, sizeof mask);
+    memcpy(&bytes, data + 7, sizeof bytes);
+    std::vector<std::string> lines = Lines(data + 15, size - 15);
+
+    CheckFormatted(std::to_string(bytes >> 10) + "kB", 32, chosen,
+                   [&](char *out, size_t n) { return FormatKilobytes(bytes, out, n); });
+    CheckDriveList(mask, chosen);
+    for (size_t i = 0; i < lines.size() && i < kCases; i++) {
+        const std::string &line = lines[i];
+        CheckCompleteDriveLetter(line, drive, chosen);
+        CheckGoToParent(line, chosen);
+        CheckEntryName(line, chosen);
+        CheckEntryRoundTrip(line);
+        CheckFormatted(line + (EndsWithSep(line) ? "" : "\\") + "*.*", LIST_ENTRY_SIZE, chosen,
+                       [&](char *out, size_t n) { return MakeSearchPattern(line.c_str(), out, n); });
+        CheckFormatted("[" + line + "]", LIST_ENTRY_SIZE, chosen,
+                       [&](char *out, size_t n) { return MakeDirectoryEntry(line.c_str(), out, n); });
+        CHECK(IsDotOrDotDot(line.c_str()) == (line == "." || line == ".."));
+    }
+    Browse(lines, drive, chosen);
+    return 0;
+}

@@ -1,0 +1,83 @@
+/* The file placement's text work. Input: a drive byte, two bytes of a buffer
+   size, then lines: each one a directory, joined with the next as a name. */
+#include "fuzz_check.h"
+#include "files/path_text.h"
+
+static const size_t kPathSize = 512;    /* PATH_TEXT_SIZE */
+static const size_t kCases = 4;         /* more lines only slow the run down */
+
+static std::string Joined(const std::vector<std::string> &components)
+{
+    std::string text;
+    for (const std::string &component : components)
+        text += (text.empty() ? "" : "\\") + component;
+    return text;
+}
+
+static void CheckResolveInstallDir(const std::string &dir, char currentDrive, size_t chosen)
+{
+    char drive = DriveOf(dir);
+    std::string rest = drive ? dir.substr(2) : dir;
+    if (!drive)
+        drive = currentDrive;
+    auto resolve = [&](char *out, size_t n) {
+        return ResolveInstallDir(dir.c_str(), currentDrive, out, n);
+    };
+    if (!drive) {
+        for (size_t size : SizesAround(1, kPathSize, chosen)) {
+            Block out(size);
+            CHECK(!resolve(out.data, out.size));
+        }
+        return;
+    }
+    std::string resolved = std::string(1, drive) + ":\\" + Joined(Components(rest));
+    CheckFormatted(resolved, kPathSize, chosen, resolve);
+
+    /* The resolved form resolves to itself, with or without a current drive. */
+    if (resolved.size() < kPathSize) {
+        Block again(kPathSize);
+        CHECK(ResolveInstallDir(resolved.c_str(), 0, again.data, again.size));
+        CHECK_CASE(again.Text() == resolved, resolved, again.Text());
+    }
+}
+
+/* The walk that creates the directories one by one: every non-empty
+   component in order, each cut in place where it stood in the text. */
+static void CheckComponentWalk(const std::string &text)
+{
+    Block buffer(text.size() + 1, text);
+    char *cursor = buffer.data;
+    std::vector<std::string> seen;
+    while (char *component = NextComponent(&cursor)) {
+        size_t at = (size_t)(component - buffer.data);
+        CHECK(at < text.size());
+        std::string cut = component;
+        CHECK(!cut.empty() && cut.find('\\') == std::string::npos);
+        CHECK(text.compare(at, cut.size(), cut) == 0);
+        CHECK(at + cut.size() == text.size() || text[at + cut.size()] == '\\');
+        CHECK(cursor > component && cursor <= buffer.data + text.size());
+        seen.push_back(cut);
+    }
+    CHECK_CASE(seen == Components(text), text, Joined(seen));
+    CHECK(cursor == buffer.data + text.size());
+    CHECK(NextComponent(&cursor) == 0);
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    if (size < 3)
+        return 0;
+    char drive = DriveFromByte(data[0]);
+    size_t chosen = SizeFromBytes(data + 1);
+    std::vector<std::string> lines = Lines(data + 3, size - 3);
+
+    for (size_t i = 0; i < lines.size() && i < kCases; i++) {
+        const std::string &dir = lines[i];
+        const std::string &name = lines[(i + 1) % lines.size()];
+        CheckResolveInstallDir(dir, drive, chosen);
+        CheckComponentWalk(dir);
+        CheckFormatted(dir + (EndsWithSep(dir) ? "" : "\\") + name, kPathSize, chosen,
+                       [&](char *out, size_t n) { return JoinPath(dir.c_str(), name.c_str(), out, n); });
+    }
+    return 0;
+}
