@@ -57,7 +57,7 @@ void ListLogicalDrives(char *buffer, size_t size)
 
 char CurrentDriveLetter()
 {
-    char current[MAX_PATH];
+    char current[PATH_TEXT_SIZE];
     DWORD length = GetCurrentDirectoryA(sizeof current, current);
     if (length == 0 || length >= sizeof current)
         return 0;
