@@ -33,7 +33,7 @@ for check in scripts/check_*.sh; do
 done
 
 echo "== template and Wine tests =="
-MORVALEN_BUILD="$root/build/x86_64" /usr/bin/python3 -m pytest -p no:cacheprovider -q -rfE tests/resources tests/wine \
+MORVALEN_BUILD="$root/build/x86_64" /usr/bin/python3 -B -m pytest -p no:cacheprovider -q -rfE tests/resources tests/wine \
   2>&1 | tee "$logs/wine.log"
 wine_status=${PIPESTATUS[0]}
 ok=$(count "$logs/wine.log" '[0-9]+ passed')

@@ -1,0 +1,455 @@
+"""Wine machines for the setup's end-to-end tests.
+
+A pristine prefix is made once per test run; each test gets a fresh copy of
+it (its own "machine") with its own persistent wineserver, a Windows version,
+optional extra drives, and the payload staged in C:\\payload beside setup.exe.
+The setup is worked by tests/driver's driver.exe, whose tab-separated output
+is parsed here.
+"""
+
+import os
+import re
+import shutil
+import signal
+import subprocess
+import tempfile
+import time
+from pathlib import Path
+
+WINE = "/usr/lib/wine/wine64"
+WINESERVER = "/usr/lib/wine/wineserver64"
+
+PAYLOAD = ("Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe")
+LAUNCH_LOG = "morvalen-launch.log"  # in C:\, written by the launch recorders
+
+# Bounds for everything that is waited for.
+WINE_CALL_TIMEOUT = 120   # wineboot of a new prefix can take a while on a busy machine
+SERVER_TIMEOUT = 30
+SERVER_PERSISTENCE = 60
+DRIVER_STEP_TIMEOUT_MS = 10000
+DRIVER_TIMEOUT = 90
+
+# The largest parts of a prefix, which nothing here writes into, are linked
+# rather than copied: a machine is ready in a fraction of a second.
+SHARED_PARTS = ("drive_c/windows/system32", "drive_c/windows/winsxs")
+
+
+ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER", "HKCR": "HKEY_CLASSES_ROOT",
+             "HKU": "HKEY_USERS", "HKCC": "HKEY_CURRENT_CONFIG"}
+
+
+class HarnessError(Exception):
+    pass
+
+
+def run_bounded(args, env, timeout, cwd=None, check=True):
+    """Runs a command with a time limit; its whole process group goes on timeout.
+
+    Output goes to unnamed files rather than pipes: a wineserver or a Wine
+    service started on the way inherits them and would hold a pipe open.
+    """
+    with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
+        process = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                   stdout=out, stderr=err, start_new_session=True)
+        try:
+            process.wait(timeout=timeout)
+            timed_out = False
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.wait()
+            timed_out = True
+        out.seek(0)
+        err.seek(0)
+        stdout, stderr = out.read(), err.read()
+    if timed_out:
+        raise HarnessError(f"timed out after {timeout}s: {args}\n{stdout.decode(errors='replace')}"
+                           f"\n{stderr.decode(errors='replace')}")
+    if check and process.returncode != 0:
+        raise HarnessError(f"exit status {process.returncode}: {args}\n"
+                           f"{stdout.decode(errors='replace')}\n{stderr.decode(errors='replace')}")
+    return process.returncode, stdout, stderr
+
+
+def wine_env(prefix, home):
+    env = {key: value for key, value in os.environ.items()
+           if not key.startswith(("WINE", "DISPLAY", "WAYLAND"))}
+    env.update(WINEPREFIX=str(prefix), WINEARCH="win64", WINEDEBUG="-all",
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+               HOME=str(home), WINESERVER=WINESERVER)
+    return env
+
+
+def stop_server(env):
+    """Ends every process of the prefix and waits for its server to be gone.
+
+    Plain -k: with -k9 the server dies at once but leaves its services
+    (winedevice.exe and the like) running, spinning, without it.
+    """
+    run_bounded([WINESERVER, "-k"], env, SERVER_TIMEOUT, check=False)
+    run_bounded([WINESERVER, "-w"], env, SERVER_TIMEOUT, check=False)
+
+
+def copy_prefix(source, target, skip=()):
+    """cp -a of a prefix, with the read-only DLL stores hard-linked."""
+    target.mkdir(parents=True)
+    shared = {source / part for part in SHARED_PARTS}
+    skipped = {source / part for part in skip}
+
+    def copy_tree(src, dst):
+        for entry in sorted(src.iterdir()):
+            if entry in skipped:
+                continue
+            if entry in shared:
+                subprocess.run(["cp", "-al", str(entry), str(dst / entry.name)], check=True, timeout=60)
+            elif entry.is_dir() and not entry.is_symlink() and any(p.is_relative_to(entry) for p in shared):
+                (dst / entry.name).mkdir()
+                shutil.copystat(entry, dst / entry.name)
+                copy_tree(entry, dst / entry.name)
+            else:
+                subprocess.run(["cp", "-a", str(entry), str(dst / entry.name)], check=True, timeout=60)
+
+    copy_tree(source, target)
+
+
+def mounts_under(directory):
+    directory = str(directory)
+    found = []
+    with open("/proc/mounts") as mounts:
+        for line in mounts:
+            point = line.split()[1].replace("\\040", " ")
+            if point == directory or point.startswith(directory + "/"):
+                found.append(point)
+    return found[::-1]  # the latest first: a mount may sit on top of another
+
+
+def unmount(point):
+    if subprocess.run(["umount", point], capture_output=True, timeout=30).returncode != 0:
+        subprocess.run(["umount", "-l", point], capture_output=True, timeout=30)
+
+
+def unescape(field):
+    """Undoes the driver's escaping of backslash and control characters."""
+    return re.sub(r"\\(\\|t|r|n|x[0-9a-fA-F]{2})",
+                  lambda m: {"\\": "\\", "t": "\t", "r": "\r", "n": "\n"}.get(m.group(1))
+                  or chr(int(m.group(1)[1:], 16)), field)
+
+
+class DriverResult:
+    """What the driver printed: a list of events, each a tuple of strings."""
+
+    def __init__(self, status, out, err, steps):
+        self.status = status
+        self.raw = out.decode("utf-8", errors="replace")
+        self.stderr = err.decode("utf-8", errors="replace")
+        self.steps = steps
+        self.events = [tuple(unescape(field) for field in line.split("\t"))
+                       for line in self.raw.splitlines() if line]
+
+    def of(self, kind):
+        return [event[1:] for event in self.events if event[0] == kind]
+
+    @property
+    def boxes(self):
+        """(caption, text) of each message box, in the order they were shown."""
+        return [(caption, text) for caption, text, _ in self.of("box")]
+
+    @property
+    def box_times(self):
+        """When OK was pressed in each box (FILETIME numbers, like Launch.created)."""
+        return [int(pressed) for _, _, pressed in self.of("box")]
+
+    @property
+    def exit_code(self):
+        codes = self.of("exit")
+        assert len(codes) == 1, f"expected one exit line:\n{self.describe()}"
+        return int(codes[0][0])
+
+    def text(self, control_id, occurrence=-1):
+        """The text read by a get: step (the last one for that control unless told)."""
+        values = [value for (ident, value) in self.of("text") if int(ident) == control_id]
+        assert values, f"no text read for control {control_id}:\n{self.describe()}"
+        return values[occurrence]
+
+    def checked(self, control_id):
+        values = [int(v) for (ident, v) in self.of("check") if int(ident) == control_id]
+        assert values, f"no state read for control {control_id}:\n{self.describe()}"
+        return values[-1] == 1
+
+    def items(self, control_id):
+        rows = [row[1:] for row in self.of("items") if int(row[0]) == control_id]
+        assert rows, f"no items read for control {control_id}:\n{self.describe()}"
+        return list(rows[-1])
+
+    def describe(self):
+        return (f"steps: {self.steps}\ndriver status {self.status}\n--- output\n{self.raw}"
+                f"--- stderr\n{self.stderr}")
+
+
+class Launch:
+    """One line of the launch log: which program ran, how and when."""
+
+    def __init__(self, line):
+        self.program, self.command_line, self.directory, created = line.split("\t")
+        self.created = int(created)
+
+    def __repr__(self):
+        return (f"Launch({self.program!r}, {self.command_line!r}, {self.directory!r}, "
+                f"{self.created})")
+
+
+class Machine:
+    """One test's copy of the template prefix and the server that runs it."""
+
+    def __init__(self, run, name, version, quiet_c=False):
+        self.run = run
+        self.name = name
+        self.version = version
+        self.prefix = run.root / "machines" / name
+        self.env = wine_env(self.prefix, run.home)
+        self.mounts = []
+        self.started = False
+        template = run.template(version)
+        self.drive_c = self.prefix / "drive_c"
+        if quiet_c:
+            copy_prefix(template, self.prefix, skip=("drive_c",))
+            self._mount_quiet_c(template / "drive_c")
+        else:
+            copy_prefix(template, self.prefix)
+        self.payload_dir = self.drive_c / "payload"
+        self.payload_dir.mkdir()
+        shutil.copy2(run.build / "setup.exe", self.payload_dir)
+        for name in PAYLOAD:
+            shutil.copy2(run.build / "payload" / name, self.payload_dir)
+        # WinExec looks in the setup's own folder first, so this one answers for Notepad.
+        shutil.copy2(run.standins / "notepad.exe", self.payload_dir)
+        (self.drive_c / "harness").mkdir()
+        shutil.copy2(run.driver, self.drive_c / "harness" / "driver.exe")
+
+    # -- drives, before the server starts --------------------------------
+
+    def map_drive(self, letter, directory):
+        assert not self.started, "drives are read when the server starts"
+        Path(directory).mkdir(parents=True, exist_ok=True)
+        (self.prefix / "dosdevices" / f"{letter.lower()}:").symlink_to(directory)
+
+    def mount_tmpfs(self, letter, size):
+        """A fresh tmpfs of the given size (mount's syntax, e.g. 8m or 6g) as a drive."""
+        point = self.run.root / "mnt" / f"{self.name}-{letter.lower()}"
+        point.mkdir(parents=True)
+        self._mount(["-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(point)], point)
+        self.map_drive(letter, point)
+        return point
+
+    def _mount_quiet_c(self, lower):
+        """C: as an overlay of the template's drive_c with the changes kept on a
+        6 GiB tmpfs: its free space is exact and moves only when the test writes."""
+        upper = self.run.root / "mnt" / f"{self.name}-c"
+        upper.mkdir(parents=True)
+        self._mount(["-t", "tmpfs", "-o", "size=6g", "tmpfs", str(upper)], upper)
+        (upper / "upper").mkdir()
+        (upper / "work").mkdir()
+        self.drive_c.mkdir()
+        self._mount(["-t", "overlay", "-o", f"lowerdir={lower},upperdir={upper / 'upper'},"
+                     f"workdir={upper / 'work'}", "overlay", str(self.drive_c)], self.drive_c)
+
+    def _mount(self, arguments, point):
+        result = subprocess.run(["mount", *arguments], capture_output=True, text=True, timeout=30)
+        if result.returncode != 0:
+            raise HarnessError(f"mount {' '.join(arguments)}: {result.stderr}")
+        self.mounts.append(str(point))
+
+    def plant(self, windows_path, source):
+        shutil.copy2(source, self.path(windows_path))
+
+    # -- paths -------------------------------------------------------------
+
+    def path(self, windows_path):
+        """The Linux path of a C: path (the only drive the prefix itself holds)."""
+        assert re.match(r"^[cC]:\\", windows_path), windows_path
+        parts = [part for part in windows_path[3:].split("\\") if part]
+        return self.drive_c.joinpath(*parts)
+
+    def free_kilobytes(self, linux_path):
+        stat = os.statvfs(linux_path)
+        return (stat.f_bavail * stat.f_frsize) >> 10
+
+    # -- running -----------------------------------------------------------
+
+    def start(self):
+        if not self.started:
+            # Persistent while the test runs; should the run be killed before its
+            # teardown, the server and its services still end a minute after the last program.
+            run_bounded([WINESERVER, f"-p{SERVER_PERSISTENCE}"], self.env, SERVER_TIMEOUT)
+            self.started = True
+
+    def run_setup(self, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
+        """Starts C:\\payload\\setup.exe in C:\\payload and works it with the driver."""
+        self.start()
+        args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms),
+                "--cwd", r"C:\payload", r"C:\payload\setup.exe", *steps]
+        status, out, err = run_bounded(args, self.env, DRIVER_TIMEOUT, cwd=self.drive_c, check=False)
+        result = DriverResult(status, out, err, steps)
+        if status != 0 and not allow_failure:
+            raise AssertionError("the driver could not do its script\n" + result.describe())
+        return result
+
+    def processes(self):
+        """Command lines of the live Wine processes (and server) of this prefix."""
+        found = []
+        marker = b"WINEPREFIX=" + str(self.prefix).encode() + b"\0"
+        for proc in Path("/proc").iterdir():
+            if not proc.name.isdigit():
+                continue
+            try:
+                # Helpers such as an X server may carry the variable too: only Wine's own count.
+                if not os.readlink(proc / "exe").startswith(os.path.dirname(WINE) + "/"):
+                    continue
+                if marker not in (proc / "environ").read_bytes() + b"\0":
+                    continue
+                found.append((proc / "cmdline").read_bytes().replace(b"\0", b" ").decode(errors="replace"))
+            except OSError:
+                continue  # gone meanwhile, or not ours to read
+        return found
+
+    def reg_query(self, key, value):
+        """A registry value's data as `reg query` prints it, or None when it is missing."""
+        self.start()
+        status, out, _ = run_bounded([WINE, "reg", "query", key, "/v", value], self.env,
+                                     WINE_CALL_TIMEOUT, cwd=self.drive_c, check=False)
+        if status != 0:
+            return None
+        for line in out.decode(errors="replace").splitlines():
+            match = re.match(r"^\s+(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)
+            if match and match.group(1).lower() == value.lower():
+                return match.group(3)
+        return None
+
+    def reg_subkeys(self, key):
+        """Names of a key's subkeys; the key must exist."""
+        self.start()
+        _, out, _ = run_bounded([WINE, "reg", "query", key], self.env, WINE_CALL_TIMEOUT,
+                                cwd=self.drive_c)
+        root, _, rest = key.rstrip("\\").partition("\\")
+        full = ROOT_KEYS.get(root.upper(), root.upper()) + "\\" + rest
+        # reg lists each subkey by its full name, with the root written out.
+        return [line[len(full) + 1:] for line in out.decode(errors="replace").splitlines()
+                if line.lower().startswith(full.lower() + "\\")]
+
+    def ini_bytes(self):
+        """morvalen.ini in the Windows directory, or None."""
+        path = self.drive_c / "windows" / "morvalen.ini"
+        return path.read_bytes() if path.exists() else None
+
+    def launches(self):
+        path = self.drive_c / LAUNCH_LOG
+        if not path.exists():
+            return []
+        text = path.read_bytes().decode("latin-1")
+        assert text.endswith("\r\n") or not text, f"torn launch log: {text!r}"
+        return [Launch(line) for line in text.split("\r\n") if line]
+
+    def stop(self):
+        try:
+            stop_server(self.env)
+            # The killed processes may take a moment to release the drives.
+            if not wait_until(lambda: not self.processes(), SERVER_TIMEOUT):
+                raise HarnessError(f"processes left in {self.prefix}: {self.processes()}")
+        finally:
+            self.started = False
+            for point in reversed(self.mounts):
+                unmount(point)
+            self.mounts = []
+
+
+class Run:
+    """State of one test run: its directory under build/wine and its templates."""
+
+    def __init__(self, build):
+        self.build = build
+        self.driver = build / "tests" / "driver" / "driver.exe"
+        self.standins = build / "tests" / "driver" / "standins"
+        self.root = build.parent / "wine" / f"run-{os.getpid()}"
+        self.home = self.root / "home"
+        self._templates = {}
+
+    def check_artefacts(self):
+        needed = [self.build / "setup.exe", self.driver, self.standins / "notepad.exe",
+                  self.standins / "Program.exe"] + [self.build / "payload" / n for n in PAYLOAD]
+        missing = [str(path) for path in needed if not path.is_file()]
+        if missing:
+            raise HarnessError("build first; missing: " + ", ".join(missing))
+
+    def begin(self):
+        clean_stale_runs(self.root.parent)
+        if self.root.exists():
+            self.finish()
+        self.home.mkdir(parents=True)
+
+    def template(self, version):
+        if version not in self._templates:
+            base = self._base_template()
+            if version is None:
+                return base
+            target = self.root / f"template-{version}"
+            copy_prefix(base, target)
+            env = wine_env(target, self.home)
+            try:
+                run_bounded([WINE, "reg", "add", r"HKCU\Software\Wine", "/v", "Version",
+                             "/d", version, "/f"], env, WINE_CALL_TIMEOUT, cwd=target / "drive_c")
+            finally:
+                stop_server(env)
+            self._templates[version] = target
+        return self._templates[version]
+
+    def _base_template(self):
+        if None not in self._templates:
+            base = self.root / "template"
+            env = wine_env(base, self.home)
+            try:
+                run_bounded([WINE, "wineboot", "-i"], env, WINE_CALL_TIMEOUT, cwd=self.root)
+                # No X server: dialogs and message boxes work with the null driver.
+                run_bounded([WINE, "reg", "add", r"HKCU\Software\Wine\Drivers", "/v", "Graphics",
+                             "/d", "null", "/f"], env, WINE_CALL_TIMEOUT, cwd=self.root)
+            finally:
+                stop_server(env)
+            # Without z: the drive list is C: and whatever a test maps.
+            (base / "dosdevices" / "z:").unlink(missing_ok=True)
+            self._templates[None] = base
+        return self._templates[None]
+
+    def finish(self, keep_machines=False):
+        for prefix in self._prefixes():
+            stop_server(wine_env(prefix, self.home))
+        for point in mounts_under(self.root):
+            unmount(point)
+        if keep_machines and any((self.root / "machines").glob("*")):
+            return
+        if not mounts_under(self.root):
+            shutil.rmtree(self.root, ignore_errors=True)
+
+    def _prefixes(self):
+        candidates = list(self.root.glob("template*")) + list(self.root.glob("machines/*"))
+        return [path for path in candidates if (path / "dosdevices").is_dir()]
+
+
+def clean_stale_runs(wine_dir):
+    """Removes what killed runs left behind: their servers, mounts and prefixes."""
+    if not wine_dir.is_dir():
+        return
+    for stale in wine_dir.glob("run-*"):
+        pid = stale.name[4:]
+        if pid.isdigit() and Path(f"/proc/{pid}").exists():
+            continue  # another run in progress
+        run = Run.__new__(Run)
+        run.root = stale
+        run.home = stale / "home"
+        run.finish()
+
+
+def wait_until(condition, timeout, interval=0.05):
+    end = time.monotonic() + timeout
+    while time.monotonic() < end:
+        if condition():
+            return True
+        time.sleep(interval)
+    return condition()
