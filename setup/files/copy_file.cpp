@@ -3,26 +3,12 @@
 #include "../messages.h"
 #include "../setup_state.h"
 
-static DWORD FileSize(const char *path, bool *exists)
+/* A copy that ran out of room part-way leaves a short target behind that
+   looks installed: remove it. Any other failure (missing source, locked or
+   read-only target) never wrote the target, so it is left as it was. */
+static void RemovePartialTarget(DWORD error, const char *target)
 {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(path, &found);
-    *exists = search != INVALID_HANDLE_VALUE;
-    if (!*exists)
-        return 0;
-    FindClose(search);
-    return found.nFileSizeLow;
-}
-
-/* A copy that failed part-way (a full disk) can leave a short target behind
-   that looks installed: remove it. A target the copy never touched (missing
-   source, locked or read-only target) is left as it was. */
-static void RemovePartialTarget(const char *source, const char *target)
-{
-    bool sourceExists, targetExists;
-    DWORD sourceSize = FileSize(source, &sourceExists);
-    DWORD targetSize = FileSize(target, &targetExists);
-    if (sourceExists && targetExists && targetSize != sourceSize)
+    if (error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL)
         DeleteFileA(target);
 }
 
@@ -33,7 +19,7 @@ void CopyInstallFile(const char *fromDir, const char *toDir, const char *name)
         && JoinPath(toDir, name, target, sizeof target)) {
         if (CopyFileA(source, target, FALSE))
             return;
-        RemovePartialTarget(source, target);
+        RemovePartialTarget(GetLastError(), target);
     }
     char message[PATH_TEXT_SIZE];
     FormatCopyMessage(name, message, sizeof message);
