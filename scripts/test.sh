@@ -42,6 +42,9 @@ passed=$((passed + ${ok:-0}))
 failed=$((failed + ${bad:-0}))
 [ "$wine_status" -eq 0 ] || [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
 
+echo "== benchmarks (short; figures only) =="
+if bash scripts/bench.sh --short 2>&1 | tee "$logs/bench.log"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
+
 echo "whole suite: $(( $(date +%s) - start )) s"
 echo "tests: $passed passed, $failed failed"
 [ "$failed" -eq 0 ]
