@@ -1,0 +1,193 @@
+"""End-to-end tests of the shell registration under Wine: the uninstall entry
+and the Programs-menu links of the newer shell (win98), the Program Manager
+group over DDE of the older one (winxp). Links are read back with lnkinfo,
+not with the shell that wrote them."""
+
+import pytest
+
+from harness import PAYLOAD, wait_until
+from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
+                           programs_folder, reg_run, reg_values)
+
+SETUP = "dialog:Morvalen Setup"
+IDOK = 1
+IDC_DIRECTORY, IDC_ADD_TO_MENU, IDC_VIEW_README, IDC_START_AFTER = 1000, 1002, 1003, 1004
+COMPLETED = ("Installation Succeded", "Installation Completed!")
+
+NT_DEFAULT = "C:\\MORVALEN"
+WIN98_DEFAULT = "C:\\Program Files\\Morvalen"
+
+# Link file name -> the installed file it points at, as the newer shell's menu shows them.
+MENU_LINKS = {"Morvalen v2.0.LNK": "MORVALEN.EXE", "Uninstall Morvalen.LNK": "UNINSTAL.EXE",
+              "Read Me.LNK": "README.TXT", "Order Form.LNK": "ORDER.TXT"}
+# Program Manager items in the order they are added: file, title.
+GROUP_ITEMS = [("MORVALEN.EXE", "Morvalen 2.0"), ("README.TXT", "Read Me"),
+               ("UNINSTAL.EXE", "Uninstall Morvalen"), ("ORDER.TXT", "Order Form")]
+
+
+def install(machine, directory=None, add_to_menu=True):
+    """Installs without the launches and checks that it ended as completed."""
+    steps = [SETUP]
+    if directory is not None:
+        steps.append(f"type:{IDC_DIRECTORY}:{directory}")
+    steps += [f"{'check' if add_to_menu else 'uncheck'}:{IDC_ADD_TO_MENU}", f"uncheck:{IDC_VIEW_README}",
+              f"uncheck:{IDC_START_AFTER}", f"click:{IDOK}", "box", "exit"]
+    result = machine.run_setup(*steps)
+    assert (result.boxes, result.exit_code) == ([COMPLETED], 0), result.describe()
+    return result
+
+
+def menu_links(directory, leave_out=()):
+    return {link: (f"{directory}\\{target}", f"Shortcut to {target}")
+            for link, target in MENU_LINKS.items() if link not in leave_out}
+
+
+def uninstall_entry(uninstall_string):
+    return {"DisplayName": ("REG_SZ", "Morvalen 2.0"), "UninstallString": ("REG_SZ", uninstall_string)}
+
+
+@pytest.fixture
+def start_dde():
+    """Starts tests/ddeserver's program on a machine, ready; stops them all at the end."""
+    started = []
+
+    def start(machine, mode, log):
+        program = DdeProgram(machine, mode, log)
+        started.append(program)
+        return program.wait_ready()
+
+    yield start
+    for program in started:
+        program.stop()
+
+
+@pytest.fixture
+def x_machine(machine_factory):
+    """A Windows XP machine on an X display of its own, where Wine's explorer
+    serves PROGMAN. The display outlives the machine's processes."""
+    display = XDisplay()
+    try:
+        machine = machine_factory("winxp")
+        display.attach(machine)
+        yield machine
+        machine.stop()
+    finally:
+        display.stop()
+
+
+# --- newer shell: uninstall entry and Programs-menu links ----------------------
+
+@pytest.mark.parametrize("typed, directory, uninstall_string", [
+    (None, WIN98_DEFAULT, f'"{WIN98_DEFAULT}\\UNINSTAL.EXE"'),  # a blank: quoted
+    (NT_DEFAULT, NT_DEFAULT, f"{NT_DEFAULT}\\UNINSTAL.EXE"),
+], ids=["blank-quoted", "no-blank"])
+def test_uninstall_entry_and_menu_links(machine_factory, typed, directory, uninstall_string):
+    machine = machine_factory("win98")
+
+    install(machine, typed)
+
+    assert reg_values(machine, UNINSTALL_KEY) == uninstall_entry(uninstall_string)
+    assert links_in(programs_folder(machine) / "Morvalen") == menu_links(directory)
+
+
+def test_second_install_replaces_links_and_entry(machine_factory, start_dde):
+    machine = machine_factory("win98")
+    # The newer shell never talks to a Program Manager, even when one answers.
+    progman = start_dde(machine, "serve", "progman.log")
+    folder = programs_folder(machine) / "Morvalen"
+
+    install(machine)
+    assert links_in(folder) == menu_links(WIN98_DEFAULT)
+    install(machine, "C:\\Apps\\Morvalen")
+
+    assert links_in(folder) == menu_links("C:\\Apps\\Morvalen")
+    assert reg_values(machine, UNINSTALL_KEY) == uninstall_entry("C:\\Apps\\Morvalen\\UNINSTAL.EXE")
+    assert progman.events() == [("ready",)]
+
+
+def test_add_to_menu_off_writes_the_entry_but_no_links(machine_factory):
+    machine = machine_factory("win98")
+    links_before = link_files(machine)
+
+    install(machine, add_to_menu=False)
+
+    assert reg_values(machine, UNINSTALL_KEY) == uninstall_entry(f'"{WIN98_DEFAULT}\\UNINSTAL.EXE"')
+    assert not (programs_folder(machine) / "Morvalen").exists()
+    assert not machine.path("C:\\Morvalen").exists()
+    assert link_files(machine) == links_before
+
+
+def test_without_programs_value_the_folder_is_made_at_the_install_drive_root(machine_factory):
+    machine = machine_factory("win98")
+    d_drive = machine.prefix / "d-drive"
+    machine.map_drive("D", d_drive)
+    reg_run(machine, "delete", SHELL_FOLDERS_KEY, "/v", "Programs", "/f")
+    links_before = link_files(machine)
+
+    install(machine, "D:\\Apps\\Morvalen")
+
+    assert links_in(d_drive / "Morvalen") == menu_links("D:\\Apps\\Morvalen")
+    assert link_files(machine) == links_before  # none on C:, where the setup was started
+    assert reg_values(machine, UNINSTALL_KEY) == uninstall_entry("D:\\Apps\\Morvalen\\UNINSTAL.EXE")
+
+
+def test_link_whose_path_does_not_fit_is_skipped(machine_factory):
+    # A Programs folder just long enough for "Morvalen v2.0.LNK" to end at the
+    # 259th character: the longer "Uninstall Morvalen.LNK" no longer fits.
+    machine = machine_factory("win98")
+    programs = "C:\\" + "P" * (259 - len("C:\\" + "\\Morvalen\\" + "Morvalen v2.0.LNK"))
+    machine.path(programs).mkdir()
+    reg_run(machine, "add", SHELL_FOLDERS_KEY, "/v", "Programs", "/d", programs, "/f")
+
+    install(machine)
+
+    assert links_in(machine.path(programs) / "Morvalen") == menu_links(
+        WIN98_DEFAULT, leave_out=("Uninstall Morvalen.LNK",))
+
+
+# --- older shell: Program Manager group ---------------------------------------
+
+def test_progman_commands_each_in_its_own_conversation(machine, start_dde):
+    progman = start_dde(machine, "serve", "progman.log")
+    links_before = link_files(machine)
+
+    install(machine, add_to_menu=False)
+    assert progman.events() == [("ready",)]
+    install(machine)
+
+    commands = ['[CreateGroup("Morvalen")]', '[ShowGroup("Morvalen",1)]'] + [
+        f'[AddItem("{NT_DEFAULT}\\{name}","{title}")]' for name, title in GROUP_ITEMS]
+    expected = [("ready",)]
+    for number, command in enumerate(commands, 1):
+        expected += [("connect", "PROGMAN", "PROGMAN"), ("confirm", str(number)),
+                     ("execute", str(number), command + "\0"), ("disconnect", str(number))]
+    wait_until(lambda: len(progman.events()) >= len(expected), 10)
+    assert progman.events() == expected
+    assert reg_values(machine, UNINSTALL_KEY) is None
+    assert link_files(machine) == links_before
+
+
+def test_wine_program_manager_builds_the_group(x_machine, start_dde):
+    machine = x_machine
+    # Waits until explorer's desktop answers PROGMAN, and keeps it up.
+    start_dde(machine, "probe", "probe.log")
+    group = programs_folder(machine) / "Morvalen"
+
+    install(machine, add_to_menu=False)
+    assert not group.exists()
+    install(machine)
+
+    assert {name: target for name, (target, _) in (links_in(group) or {}).items()} == {
+        f"{title}.lnk": f"{NT_DEFAULT}\\{name}" for name, title in GROUP_ITEMS}
+    assert reg_values(machine, UNINSTALL_KEY) is None
+
+
+def test_without_program_manager_the_installation_completes(machine):
+    links_before = link_files(machine)
+
+    install(machine)
+
+    assert all(machine.path(f"{NT_DEFAULT}\\{name}").is_file() for name in PAYLOAD)
+    assert link_files(machine) == links_before
+    assert not (programs_folder(machine) / "Morvalen").exists()
+    assert reg_values(machine, UNINSTALL_KEY) is None
