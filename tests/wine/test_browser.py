@@ -1,0 +1,276 @@
+"""End-to-end tests of the directory browser under Wine: what it shows as a
+user opens it from the setup dialog, moves through drives and folders, and
+leaves it with OK, Cancel or the close box."""
+
+import os
+from collections import namedtuple
+
+from harness import PAYLOAD
+
+SETUP = "dialog:Morvalen Setup"
+BROWSER = "dialog:Select Installation Directory"
+
+IDOK, IDCANCEL = 1, 2
+# Setup dialog.
+IDC_DIRECTORY, IDC_BROWSE, IDC_ADD_TO_MENU, IDC_VIEW_README, IDC_START_AFTER = 1000, 1001, 1002, 1003, 1004
+# Browser (IDC_DIRECTORY is a static there; the free figure has the same id in both).
+IDC_DIR_LIST, IDC_DRIVE_LIST, IDC_FREE_SPACE, IDC_REQUIRED = 1004, 1005, 1006, 1007
+
+COMPLETED = ("Installation Succeded", "Installation Completed!")
+
+# What the browser shows at one moment.
+View = namedtuple("View", "directory free entries drive")
+
+
+def look():
+    return [f"get:{IDC_DIRECTORY}", f"get:{IDC_FREE_SPACE}", f"items:{IDC_DIR_LIST}", f"cursel:{IDC_DRIVE_LIST}"]
+
+
+def views(result):
+    """Every look() in the run, in order; drive is None when no drive is selected."""
+    found = []
+    events = result.events
+    for i, event in enumerate(events):
+        if event[:2] == ("items", str(IDC_DIR_LIST)):
+            directory, free, selected = events[i - 2], events[i - 1], events[i + 1]
+            assert (directory[:2], free[:2], selected[:2]) == (
+                ("text", str(IDC_DIRECTORY)), ("text", str(IDC_FREE_SPACE)), ("cursel", str(IDC_DRIVE_LIST)))
+            found.append(View(directory[2], free[2], list(event[2:]),
+                              selected[3] if int(selected[2]) >= 0 else None))
+    return found
+
+
+def lone_texts(result, control_id):
+    """The texts of a control read by a get: of their own, outside any look()."""
+    events = result.events
+    return [event[2] for i, event in enumerate(events)
+            if event[:2] == ("text", str(control_id))
+            and not (control_id == IDC_DIRECTORY and events[i + 1][:2] == ("text", str(IDC_FREE_SPACE)))]
+
+
+def browse(typed=None):
+    """Types a directory (if given) and presses Browse at once, as a user would."""
+    return ([f"type:{IDC_DIRECTORY}:{typed}"] if typed is not None else []) + [f"click:{IDC_BROWSE}", BROWSER]
+
+
+def leave(how=f"click:{IDCANCEL}"):
+    return [how, "gone", SETUP]
+
+
+def entries_of(linux_dir):
+    """The list a user should see for a directory: "[..]", then its subdirectories as the
+    list box sorts them (ignoring case)."""
+    names = [entry.name for entry in os.scandir(linux_dir) if entry.is_dir(follow_symlinks=False)]
+    return ["[..]"] + sorted((f"[{name}]" for name in names), key=str.casefold)
+
+
+def make_tree(root, dirs=(), files=()):
+    for name in dirs:
+        (root / name).mkdir(parents=True, exist_ok=True)
+    for name in files:
+        (root / name).write_bytes(b"a file, never listed\r\n")
+
+
+def map_missing(machine, letter):
+    """A letter in the drive mask with no folder behind it: a drive without a medium."""
+    (machine.prefix / "dosdevices" / f"{letter.lower()}:").symlink_to(machine.prefix / "no-medium")
+
+
+def kilobytes(machine, linux_dir):
+    return f"{machine.free_kilobytes(linux_dir)}kB"
+
+
+# --- opening -------------------------------------------------------------------
+
+def test_browse_right_after_typing_opens_on_the_typed_directory(machine_factory):
+    machine = machine_factory("winxp", quiet_c=True)
+    d_drive = machine.mount_tmpfs("D", "8m")
+    make_tree(d_drive, ["Data/Sub"])
+    map_missing(machine, "N")
+    typed = ["Apps", "\\Apps", "d:\\data", "N:\\Stuff", "Q:\\X"]
+    steps = [SETUP]
+    for text in typed:
+        steps += browse(text) + look() + [f"get:{IDC_REQUIRED}"] + leave() + [f"get:{IDC_DIRECTORY}"]
+    result = machine.run_setup(*steps, f"click:{IDCANCEL}", "exit")
+
+    c_free, d_free = kilobytes(machine, machine.drive_c), kilobytes(machine, d_drive)
+    assert views(result) == [
+        # Completed with the current drive (the setup runs in C:\payload), without a doubled separator.
+        # C:\Apps does not exist: its search fails and "[..]" stays alone.
+        View("C:\\Apps", c_free, ["[..]"], "C:\\"),
+        View("C:\\Apps", c_free, ["[..]"], "C:\\"),
+        # Only the letter is upper-cased; the folder is found whatever its case.
+        View("D:\\data", d_free, ["[..]", "[Sub]"], "D:\\"),
+        # A drive without a medium is listed and selected, but shows nothing.
+        View("N:\\Stuff", "0kB", ["[..]"], "N:\\"),
+        # A letter that is no drive at all selects nothing.
+        View("Q:\\X", "0kB", ["[..]"], None),
+    ]
+    # Leaving with Cancel leaves the typed text as it was.
+    assert lone_texts(result, IDC_DIRECTORY) == typed
+    assert lone_texts(result, IDC_REQUIRED) == ["290kB"] * len(typed)
+    assert result.exit_code == 0
+
+
+# --- the list and double clicks ----------------------------------------------------
+
+def test_list_shows_subdirectories_and_double_clicks_move_through_them(machine):
+    d_drive = machine.mount_tmpfs("D", "8m")
+    make_tree(d_drive, ["Data/Sub/Deep", "Data/.hidden", "alpha", "Beta", "gamma", "My Files", ".dot", "Empty",
+                        "System"],
+              ["file.txt", "Readme", "Data/notes.txt", "Data/Sub/deep.txt"])
+    # Wine keeps DOS attributes in this attribute: the folder is a system folder to Windows.
+    os.setxattr(d_drive / "System", "user.DOSATTRIB", b"0x4")
+    d_free = kilobytes(machine, d_drive)
+
+    def to(entry):
+        return [f"dblclk:{IDC_DIR_LIST}:{entry}"] + look()
+
+    result = machine.run_setup(
+        SETUP, *browse("D:\\Data\\"), *look(),
+        *to("[Sub]"), *to("[..]"), *to("[..]"), *to("[..]"), *to("[Empty]"), *to("[..]"), *to("[System]"),
+        *to("[..]"), *to("[Data]"), *to("[Sub]"), *to("[Deep]"), *to("[..]"),
+        *leave(), *browse("D:\\Data\\"), *to("[..]"),
+        *leave(), f"click:{IDCANCEL}", "exit")
+
+    root, data, sub = entries_of(d_drive), entries_of(d_drive / "Data"), entries_of(d_drive / "Data" / "Sub")
+    # The independent listing must hold what the test means to check.
+    assert {"[.dot]", "[System]", "[My Files]"} <= set(root) and "[file.txt]" not in root
+    assert data == ["[..]", "[.hidden]", "[Sub]"] and sub == ["[..]", "[Deep]"]
+    seen = [(view.directory, view.entries) for view in views(result)]
+    assert seen == [
+        ("D:\\Data\\", data),
+        ("D:\\Data\\Sub", sub),     # no doubled separator after a trailing one
+        ("D:\\Data", data),
+        ("D:\\", root),
+        ("D:\\", root),             # the root is as far up as it goes
+        ("D:\\Empty", ["[..]"]),
+        ("D:\\", root),
+        ("D:\\System", ["[..]"]),
+        ("D:\\", root),
+        ("D:\\Data", data),
+        ("D:\\Data\\Sub", sub),
+        ("D:\\Data\\Sub\\Deep", ["[..]"]),
+        ("D:\\Data\\Sub", sub),
+        ("D:\\", root),             # up from a directory with a trailing separator
+    ]
+    assert all(view.free == d_free and view.drive == "D:\\" for view in views(result))
+    assert result.exit_code == 0
+
+
+def test_long_names_and_directories_at_the_limits_of_the_list(machine):
+    d_drive = machine.mount_tmpfs("D", "8m")
+    # "[name]" must fit 256 bytes with its NUL: 253 characters do, 254 and 255 do not.
+    fits, too_long, longest = "a" * 253, "b" * 254, "c" * 255
+    # The search pattern "<dir>\*.*" must fit 256 bytes too: a directory of 251 characters
+    # can be listed, one of 252 cannot.
+    parent = "L" * 200
+    listable, unlistable = "m" * 47, "n" * 48
+    make_tree(d_drive, [fits, too_long, longest, f"{parent}/{listable}/Inner", f"{parent}/{unlistable}/Inner"])
+    relative = "r" * 508  # "C:\" in front makes 511 characters: the most the directory holds
+
+    result = machine.run_setup(
+        SETUP, *browse("D:\\"), *look(),
+        f"dblclk:{IDC_DIR_LIST}:[{fits}]", f"get:{IDC_DIRECTORY}",
+        f"dblclk:{IDC_DIR_LIST}:[..]", f"dblclk:{IDC_DIR_LIST}:[{parent}]",
+        f"dblclk:{IDC_DIR_LIST}:[{listable}]", *look(),
+        f"dblclk:{IDC_DIR_LIST}:[..]", f"dblclk:{IDC_DIR_LIST}:[{unlistable}]", *look(),
+        *leave(), *browse(relative), f"get:{IDC_DIRECTORY}",
+        *leave(), *browse(relative + "r"), f"get:{IDC_DIRECTORY}",
+        *leave(), f"click:{IDCANCEL}", "exit")
+
+    root, listed, unlisted = views(result)
+    assert sorted(root.entries) == sorted(["[..]", f"[{fits}]", f"[{parent}]"])
+    assert len(listed.directory) == 251 and listed.entries == ["[..]", "[Inner]"]
+    assert len(unlisted.directory) == 252 and unlisted.entries == ["[..]"]
+    # A completion that would not fit leaves the directory as it was typed.
+    assert lone_texts(result, IDC_DIRECTORY) == [f"D:\\{fits}", f"C:\\{relative}", relative + "r"]
+    assert result.exit_code == 0
+
+
+# --- drives -------------------------------------------------------------------------
+
+def test_choosing_a_drive_moves_to_its_root_and_double_clicks_keep_the_free_figure(machine_factory):
+    machine = machine_factory("winxp", quiet_c=True)
+    d_drive = machine.mount_tmpfs("D", "8m")
+    make_tree(d_drive, ["Games", "Data/Sub"], ["file.txt"])
+    map_missing(machine, "N")
+    c_free, d_free = kilobytes(machine, machine.drive_c), kilobytes(machine, d_drive)
+
+    result = machine.run_setup(
+        SETUP, *browse(), f"items:{IDC_DRIVE_LIST}", *look(),
+        f"select:{IDC_DRIVE_LIST}:D:\\", *look(),
+        f"select:{IDC_DRIVE_LIST}:N:\\", *look(),
+        f"select:{IDC_DRIVE_LIST}:C:\\", *look(),
+        # The setup dialog stays usable meanwhile and may change the directory under the
+        # browser; going up from there must not measure the new drive.
+        SETUP, f"type:{IDC_DIRECTORY}:D:\\Data", f"focus:{IDC_ADD_TO_MENU}", BROWSER,
+        f"dblclk:{IDC_DIR_LIST}:[..]", *look(),
+        *leave(), f"click:{IDCANCEL}", "exit")
+
+    letters = sorted(name[0].upper() for name in os.listdir(machine.prefix / "dosdevices")
+                     if len(name) == 2 and name[1] == ":")
+    assert letters == ["C", "D", "N"]
+    assert result.items(IDC_DRIVE_LIST) == [f"{letter}:\\" for letter in letters]
+    opened, d_root, n_root, c_root, moved_under = views(result)
+    assert opened == View("C:\\MORVALEN", c_free, ["[..]"], "C:\\")
+    assert d_root == View("D:\\", d_free, entries_of(d_drive), "D:\\")
+    assert n_root == View("N:\\", "0kB", ["[..]"], "N:\\")
+    assert (c_root.directory, c_root.free, c_root.drive) == ("C:\\", c_free, "C:\\")
+    assert sorted(c_root.entries) == sorted(entries_of(machine.drive_c))
+    assert "[windows]" in c_root.entries and "[payload]" in c_root.entries
+    assert (moved_under.directory, moved_under.free, moved_under.entries) == ("D:\\", c_free, entries_of(d_drive))
+    assert result.exit_code == 0
+
+
+# --- leaving ----------------------------------------------------------------------
+
+def test_cancel_and_the_close_box_restore_the_directory(machine):
+    d_drive = machine.mount_tmpfs("D", "8m")
+    make_tree(d_drive, ["Data"])
+
+    result = machine.run_setup(
+        # Leaving the field first hands "apps" over without involving Browse's own focus change.
+        SETUP, f"type:{IDC_DIRECTORY}:apps", f"focus:{IDC_ADD_TO_MENU}", *browse(), *look(),
+        f"select:{IDC_DRIVE_LIST}:D:\\", f"dblclk:{IDC_DIR_LIST}:[Data]", *look(),
+        *leave(f"click:{IDCANCEL}"), f"get:{IDC_DIRECTORY}", f"focus:{IDC_ADD_TO_MENU}", "focused",
+        *browse(), *look(),
+        f"dblclk:{IDC_DIR_LIST}:[..]", *look(),
+        *leave("close"), f"get:{IDC_DIRECTORY}", f"focus:{IDC_ADD_TO_MENU}",
+        *browse(), *look(),
+        *leave(), f"click:{IDCANCEL}", "exit")
+
+    assert [view.directory for view in views(result)] == [
+        "C:\\apps", "D:\\Data",
+        "C:\\apps", "C:\\",   # reopened on what it had when opened, completed
+        "C:\\apps"]
+    # The edit field is not touched: it keeps the text as typed.
+    assert lone_texts(result, IDC_DIRECTORY) == ["apps", "apps"]
+    # Browse was never pressed with the edit field holding the focus, so only the
+    # browser's own restore can have brought "C:\apps" back.
+    assert result.of("focus") == [(str(IDC_ADD_TO_MENU),)]
+    assert result.exit_code == 0
+
+
+def test_ok_keeps_the_directory_and_the_installation_goes_there(machine):
+    d_drive = machine.mount_tmpfs("D", "8m")
+    make_tree(d_drive, ["Data/Sub"])
+    d_free = kilobytes(machine, d_drive)
+
+    result = machine.run_setup(
+        SETUP, f"get:{IDC_FREE_SPACE}", *browse(), f"select:{IDC_DRIVE_LIST}:D:\\", f"dblclk:{IDC_DIR_LIST}:[Data]",
+        f"dblclk:{IDC_DIR_LIST}:[Sub]", *leave(f"click:{IDOK}"),
+        f"get:{IDC_DIRECTORY}", f"get:{IDC_FREE_SPACE}", "focused", f"selection:{IDC_DIRECTORY}",
+        f"uncheck:{IDC_VIEW_README}", f"uncheck:{IDC_START_AFTER}", f"click:{IDOK}", "box", "exit")
+
+    chosen = "D:\\Data\\Sub"
+    assert result.text(IDC_DIRECTORY) == chosen
+    # Refreshed for the new drive: C:'s figure was shown before.
+    assert result.text(IDC_FREE_SPACE, 0) != d_free and result.text(IDC_FREE_SPACE) == d_free
+    assert result.of("focus") == [(str(IDC_DIRECTORY),)]
+    assert result.of("selection") == [(str(IDC_DIRECTORY), "0", str(len(chosen)))]
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert {path.name: path.read_bytes() for path in (d_drive / "Data" / "Sub").iterdir()} == {
+        name: (machine.payload_dir / name).read_bytes() for name in PAYLOAD}
+    assert machine.ini_bytes() == b"[install]\r\nInstallPath=" + chosen.encode() + b"\r\n"
