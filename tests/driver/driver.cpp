@@ -22,6 +22,7 @@
 //   check:ID, uncheck:ID   click the box if needed and wait for the new state
 //   select:ID:ENTRY    select an entry of a list or combo box and notify the dialog
 //   dblclk:ID:ENTRY    select a list box entry and notify a double click
+//   key:ID:VK          post a key press (decimal virtual-key code) to the control, as typed
 //   close              the close box of the current dialog
 //   gone               wait until the current dialog is destroyed
 //   box                wait for a message box, print "box\tCAPTION\tTEXT\tTIME" and press
@@ -608,6 +609,14 @@ void RunStep(const wchar_t *step)
         Select(control, text);
         SendCommand(control, LBN_SELCHANGE);
         SendCommand(control, LBN_DBLCLK);
+    } else if (!wcscmp(verb, L"key")) {
+        HWND control = Control(idA);
+        WPARAM key = (WPARAM)wcstoul(text, 0, 10);
+        if (!key)
+            Fail("no key code in step");
+        // Posted like real input, so the dialog's own loop sees it (Escape, Return, Tab).
+        PostMessageW(control, WM_KEYDOWN, key, 1);
+        PostMessageW(control, WM_KEYUP, key, 0xC0000001);
     } else if (!wcscmp(verb, L"close")) {
         if (!g_dialog)
             Fail("no current dialog to close");

@@ -225,7 +225,10 @@ def test_choosing_a_drive_moves_to_its_root_and_double_clicks_keep_the_free_figu
 
 # --- leaving ----------------------------------------------------------------------
 
-def test_cancel_and_the_close_box_restore_the_directory(machine):
+VK_ESCAPE = 27
+
+
+def test_cancel_the_close_box_and_escape_restore_the_directory(machine):
     d_drive = machine.mount_tmpfs("D", "8m")
     make_tree(d_drive, ["Data"])
 
@@ -238,14 +241,18 @@ def test_cancel_and_the_close_box_restore_the_directory(machine):
         f"dblclk:{IDC_DIR_LIST}:[..]", *look(),
         *leave("close"), f"get:{IDC_DIRECTORY}", f"focus:{IDC_ADD_TO_MENU}",
         *browse(), *look(),
+        f"dblclk:{IDC_DIR_LIST}:[..]", *look(),
+        *leave(f"key:{IDC_DIR_LIST}:{VK_ESCAPE}"), f"get:{IDC_DIRECTORY}", f"focus:{IDC_ADD_TO_MENU}",
+        *browse(), *look(),
         *leave(), f"click:{IDCANCEL}", "exit")
 
     assert [view.directory for view in views(result)] == [
         "C:\\apps", "D:\\Data",
         "C:\\apps", "C:\\",   # reopened on what it had when opened, completed
+        "C:\\apps", "C:\\",   # Escape, too, puts it back
         "C:\\apps"]
     # The edit field is not touched: it keeps the text as typed.
-    assert lone_texts(result, IDC_DIRECTORY) == ["apps", "apps"]
+    assert lone_texts(result, IDC_DIRECTORY) == ["apps", "apps", "apps"]
     # Browse was never pressed with the edit field holding the focus, so only the
     # browser's own restore can have brought "C:\apps" back.
     assert result.of("focus") == [(str(IDC_ADD_TO_MENU),)]
