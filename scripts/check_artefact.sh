@@ -28,6 +28,7 @@ allowed_dlls="KERNEL32.dll USER32.dll ADVAPI32.dll ole32.dll msvcrt.dll SHELL32.
 allowed_functions="
 CopyFileA CreateDirectoryA DeleteFileA FindClose FindFirstFileA FindNextFileA
 GetCurrentDirectoryA GetDiskFreeSpaceA GetLogicalDrives GetModuleHandleA GetProcAddress
+LoadLibraryA FreeLibrary
 GetVersion GetVersionExA MultiByteToWideChar SetCurrentDirectoryA WinExec
 WritePrivateProfileStringA GetFileAttributesA ExitProcess GetLastError
 CheckDlgButton DialogBoxParamA EndDialog GetDesktopWindow GetDlgItem GetDlgItemTextA

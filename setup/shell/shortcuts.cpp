@@ -14,6 +14,14 @@ static const GUID kIidPersistFile =
 
 static const char kShellFoldersKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
+/* The component library is loaded only when links are made: importing it
+   would load it, and everything it needs, at every start of the setup. */
+typedef HRESULT (WINAPI *CoInitializeFn)(LPVOID);
+typedef void (WINAPI *CoUninitializeFn)();
+typedef HRESULT (WINAPI *CoCreateInstanceFn)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *);
+
+static CoCreateInstanceFn g_coCreateInstance;
+
 struct MenuEntry {
     const char *fileName;
     const char *displayName;
@@ -28,8 +36,10 @@ static const MenuEntry kMenuEntries[] = {
 
 HRESULT CreateShortcut(const char *target, const char *linkPath, const char *description)
 {
+    if (!g_coCreateInstance)
+        return E_FAIL;
     IShellLinkA *link;
-    HRESULT status = CoCreateInstance(kClsidShellLink, 0, CLSCTX_INPROC_SERVER, kIidShellLinkA,
+    HRESULT status = g_coCreateInstance(kClsidShellLink, 0, CLSCTX_INPROC_SERVER, kIidShellLinkA,
                                       (void **)&link);
     if (FAILED(status))
         return status;
@@ -74,7 +84,18 @@ static void ReadProgramsDir()
 
 void CreateMenuShortcuts()
 {
-    CoInitialize(0);
+    HMODULE ole = LoadLibraryA("ole32.dll");
+    if (!ole)
+        return;
+    CoInitializeFn coInitialize = (CoInitializeFn)(void *)GetProcAddress(ole, "CoInitialize");
+    CoUninitializeFn coUninitialize = (CoUninitializeFn)(void *)GetProcAddress(ole, "CoUninitialize");
+    g_coCreateInstance = (CoCreateInstanceFn)(void *)GetProcAddress(ole, "CoCreateInstance");
+    if (!coInitialize || !coUninitialize || !g_coCreateInstance) {
+        g_coCreateInstance = 0;
+        FreeLibrary(ole);
+        return;
+    }
+    coInitialize(0);
     ReadProgramsDir();
     char folder[PATH_TEXT_SIZE];
     if (CopyText(folder, sizeof folder, g_setup.programsDir)
@@ -82,5 +103,7 @@ void CreateMenuShortcuts()
         CreateDirectoryA(folder, 0);
     for (const MenuEntry &entry : kMenuEntries)
         AddMenuShortcut(g_setup.installDir, entry.fileName, entry.displayName);
-    CoUninitialize();
+    coUninitialize();
+    g_coCreateInstance = 0;
+    FreeLibrary(ole);
 }
