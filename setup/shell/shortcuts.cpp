@@ -40,7 +40,7 @@ HRESULT CreateShortcut(const char *target, const char *linkPath, const char *des
         return E_FAIL;
     IShellLinkA *link;
     HRESULT status = g_coCreateInstance(kClsidShellLink, 0, CLSCTX_INPROC_SERVER, kIidShellLinkA,
-                                      (void **)&link);
+                                        (void **)&link);
     if (FAILED(status))
         return status;
     link->SetPath(target);
