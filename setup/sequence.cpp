@@ -2,6 +2,7 @@
 #include "startup.h"
 #include "messages.h"
 #include "text.h"
+#include "platform.h"
 #include "files/files.h"
 #include "files/path_text.h"
 #include "shell/shell.h"

@@ -1,8 +1,8 @@
 #include "files.h"
 #include "path_text.h"
+#include "../platform.h"
 #include "../setup_state.h"
 #include "../text.h"
-#include "../ui/ui.h"
 
 int MakeInstallPath(const char *path)
 {

@@ -1,5 +1,6 @@
 #include "ui.h"
 #include "dir_text.h"
+#include "../platform.h"
 #include "../setup_state.h"
 #include "../text.h"
 
@@ -53,15 +54,6 @@ void ShowInstallDriveFree(HWND dialog, int controlId)
 void ListLogicalDrives(char *buffer, size_t size)
 {
     PackDriveList(GetLogicalDrives(), buffer, size);
-}
-
-char CurrentDriveLetter()
-{
-    char current[PATH_TEXT_SIZE];
-    DWORD length = GetCurrentDirectoryA(sizeof current, current);
-    if (length == 0 || length >= sizeof current)
-        return 0;
-    return DriveLetterOf(current);
 }
 
 void EnsureDriveLetter(char *path)

@@ -15,7 +15,5 @@ void ShowKilobytes(HWND dialog, int controlId, ULONGLONG bytes);
 void ListLogicalDrives(char *buffer, size_t size);
 void EnsureDriveLetter(char *path);
 void FillDirectoryList(HWND listBox, const char *directory);
-/* The current directory's drive letter, or 0 when it has none (a network path). */
-char CurrentDriveLetter();
 
 #endif
