@@ -1,6 +1,5 @@
 #include "messages.h"
 #include "text.h"
-#include "files/path_text.h"
 
 static const char kMakePathPrefix[] = "Unable to install:  Can't make path \"";
 static const char kEllipsis[] = "...";
@@ -31,8 +30,7 @@ static bool FormatQuotedFile(const char *prefix, const char *dir, const char *na
                              char *out, size_t size)
 {
     return CopyText(out, size, prefix) && AppendChar(out, size, '"')
-        && AppendText(out, size, dir)
-        && (EndsWithSeparator(dir) || AppendChar(out, size, '\\'))
+        && AppendText(out, size, dir) && AppendChar(out, size, '\\')
         && AppendText(out, size, name) && AppendChar(out, size, '"');
 }
 

@@ -87,3 +87,8 @@ char DriveLetterOf(const char *text)
     char letter = UpperAscii(text[0]);
     return (letter >= 'A' && letter <= 'Z') ? letter : 0;
 }
+
+bool JoinPath(const char *dir, const char *name, char *out, size_t size)
+{
+    return CopyText(out, size, dir) && AppendChar(out, size, '\\') && AppendText(out, size, name);
+}

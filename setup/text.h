@@ -19,4 +19,7 @@ bool HasBlank(const char *text);
 /* The upper-cased drive letter when text starts with "X:", else 0. */
 char DriveLetterOf(const char *text);
 
+/* "<dir>\<name>": the separator always goes in, also after a trailing one. */
+bool JoinPath(const char *dir, const char *name, char *out, size_t size);
+
 #endif

@@ -28,13 +28,6 @@ bool ResolveInstallDir(const char *dir, char currentDrive, char *out, size_t siz
     return true;
 }
 
-bool JoinPath(const char *dir, const char *name, char *out, size_t size)
-{
-    return CopyText(out, size, dir)
-        && (EndsWithSeparator(dir) || AppendChar(out, size, '\\'))
-        && AppendText(out, size, name);
-}
-
 char *NextComponent(char **cursor)
 {
     char *p = *cursor;

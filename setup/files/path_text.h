@@ -10,9 +10,6 @@
    there is no drive to go by or the result does not fit. */
 bool ResolveInstallDir(const char *dir, char currentDrive, char *out, size_t size);
 
-/* "<dir>\<name>", without doubling a trailing separator. */
-bool JoinPath(const char *dir, const char *name, char *out, size_t size);
-
 /* Cuts the next non-empty component out of *cursor (in place) and advances
    the cursor past it; returns 0 when no component is left. */
 char *NextComponent(char **cursor);

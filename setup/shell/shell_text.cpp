@@ -1,6 +1,5 @@
 #include "shell_text.h"
 #include "../text.h"
-#include "../files/path_text.h"
 
 bool FormatUninstallString(const char *dir, char *out, size_t size)
 {
@@ -40,7 +39,7 @@ bool FormatAddItemCommand(const char *dir, const char *fileName, const char *tit
                           char *out, size_t size)
 {
     return CopyText(out, size, "[AddItem(\"") && AppendText(out, size, dir)
-        && (EndsWithSeparator(dir) || AppendChar(out, size, '\\'))
-        && AppendText(out, size, fileName) && AppendText(out, size, "\",\"")
-        && AppendText(out, size, title) && AppendText(out, size, "\")]");
+        && AppendChar(out, size, '\\') && AppendText(out, size, fileName)
+        && AppendText(out, size, "\",\"") && AppendText(out, size, title)
+        && AppendText(out, size, "\")]");
 }

@@ -33,7 +33,7 @@ static void CheckMakePathMessage(const std::string &dir, size_t chosen)
 
 static void CheckUninstallString(const std::string &dir, size_t chosen)
 {
-    std::string path = dir + (EndsWithSep(dir) ? "" : "\\") + "UNINSTAL.EXE";
+    std::string path = dir + "\\UNINSTAL.EXE";
     auto format = [&](char *out, size_t n) { return FormatUninstallString(dir.c_str(), out, n); };
     if (path.size() >= kTextSize) {
         for (size_t size : SizesAround(path.size() + 1, kTextSize, chosen)) {
@@ -57,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const char *dir = lines[i].c_str();
         const char *name = lines[(i + 1) % lines.size()].c_str();
         const char *title = lines[(i + 2) % lines.size()].c_str();
-        std::string inDir = lines[i] + (EndsWithSep(lines[i]) ? "" : "\\");
+        std::string inDir = lines[i] + "\\";
 
         CheckMakePathMessage(dir, chosen);
         CheckFormatted("Unable to install:  Can't copy file \"" + std::string(name) + "\"",

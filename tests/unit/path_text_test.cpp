@@ -34,22 +34,6 @@ TEST(PathText, ResolveInstallDir)
     }
 }
 
-TEST(PathText, JoinPathAddsOneSeparator)
-{
-    const struct { const char *dir, *name, *joined; } cases[] = {
-        { "C:\\X", "a.txt", "C:\\X\\a.txt" }, { "A:\\", "a.txt", "A:\\a.txt" },
-        { "C:\\X\\", "a.txt", "C:\\X\\a.txt" },
-    };
-    for (const auto &c : cases) {
-        size_t length = std::string(c.joined).size();
-        std::vector<char> out(length + 1, 'x');
-        EXPECT_TRUE(JoinPath(c.dir, c.name, out.data(), out.size()));
-        EXPECT_STREQ(out.data(), c.joined);
-        std::vector<char> small(length, 'x');
-        EXPECT_FALSE(JoinPath(c.dir, c.name, small.data(), small.size())) << c.joined;
-    }
-}
-
 TEST(PathText, NextComponentCutsInPlaceAndSkipsEmptyOnes)
 {
     char text[] = "A\\\\B\\";

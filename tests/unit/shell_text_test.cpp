@@ -7,7 +7,7 @@ TEST(ShellText, UninstallStringIsQuotedOnlyWithABlank)
 {
     const struct { const char *dir, *text; } cases[] = {
         { "C:\\MORVALEN", "C:\\MORVALEN\\UNINSTAL.EXE" },
-        { "C:\\", "C:\\UNINSTAL.EXE" },
+        { "C:\\", "C:\\\\UNINSTAL.EXE" },
         { "C:\\Program Files\\Morvalen", "\"C:\\Program Files\\Morvalen\\UNINSTAL.EXE\"" },
     };
     for (const auto &c : cases) {
@@ -48,7 +48,7 @@ TEST(ShellText, LinkTargetUpperCasesOnlyTheFileName)
     ASSERT_TRUE(FormatLinkTarget("C:\\Program Files\\Morvalen", "readme.txt", out.data(), out.size()));
     EXPECT_STREQ(out.data(), "C:\\Program Files\\Morvalen\\README.TXT");
     ASSERT_TRUE(FormatLinkTarget("c:\\", "readme.txt", out.data(), out.size()));
-    EXPECT_STREQ(out.data(), "c:\\README.TXT");
+    EXPECT_STREQ(out.data(), "c:\\\\README.TXT");
     EXPECT_EQ(LongestFit(LINK_TEXT_SIZE, [](size_t n, char *out, size_t size) {
         return FormatLinkTarget(std::string(n, 'd').c_str(), "Morvalen.exe", out, size);
     }), 246);
@@ -60,7 +60,7 @@ TEST(ShellText, AddItemCommand)
     ASSERT_TRUE(FormatAddItemCommand("C:\\MORVALEN", "MORVALEN.EXE", "Morvalen 2.0", out.data(), out.size()));
     EXPECT_STREQ(out.data(), "[AddItem(\"C:\\MORVALEN\\MORVALEN.EXE\",\"Morvalen 2.0\")]");
     ASSERT_TRUE(FormatAddItemCommand("C:\\", "MORVALEN.EXE", "Morvalen 2.0", out.data(), out.size()));
-    EXPECT_STREQ(out.data(), "[AddItem(\"C:\\MORVALEN.EXE\",\"Morvalen 2.0\")]");
+    EXPECT_STREQ(out.data(), "[AddItem(\"C:\\\\MORVALEN.EXE\",\"Morvalen 2.0\")]");
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
         return FormatAddItemCommand(std::string(n, 'd').c_str(), "UNINSTAL.EXE", "Uninstall Morvalen",
                                     out, size);
