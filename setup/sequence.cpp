@@ -4,23 +4,20 @@
 #include "text.h"
 #include "platform.h"
 #include "files/files.h"
-#include "files/path_text.h"
 #include "shell/shell.h"
 #include "ui/ui.h"
 #include "resource.h"
 
 static const char *const kPayload[] = { "Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe" };
 
-/* Every later stage uses the directory as created, so a typed relative
-   directory gets the same absolute form everywhere. */
+/* A directory typed without its drive root gets the one it is created from,
+   so that the copy, the shell entries and the launches name the same place.
+   Anything else stays as confirmed. */
 static void MakeInstallDirectory()
 {
-    char resolved[PATH_TEXT_SIZE];
-    if (ResolveInstallDir(g_setup.installDir, CurrentDriveLetter(), resolved, sizeof resolved)) {
-        CopyText(g_setup.installDir, sizeof g_setup.installDir, resolved);
-        if (MakeInstallPath(g_setup.installDir))
-            return;
-    }
+    if (AddMissingRoot(g_setup.installDir, sizeof g_setup.installDir, CurrentDriveLetter())
+        && MakeInstallPath(g_setup.installDir))
+        return;
     char message[PATH_TEXT_SIZE];
     FormatMakePathMessage(g_setup.installDir, message, sizeof message);
     AbortSetup(message);

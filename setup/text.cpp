@@ -92,3 +92,27 @@ bool JoinPath(const char *dir, const char *name, char *out, size_t size)
 {
     return CopyText(out, size, dir) && AppendChar(out, size, '\\') && AppendText(out, size, name);
 }
+
+static bool InsertText(char *path, size_t size, size_t at, const char *text)
+{
+    size_t length = TextLength(path), count = TextLength(text);
+    if (length + count + 1 > size)
+        return false;
+    for (size_t i = length + 1; i-- > at;)
+        path[i + count] = path[i];
+    for (size_t i = 0; i < count; i++)
+        path[at + i] = text[i];
+    return true;
+}
+
+bool AddMissingRoot(char *path, size_t size, char currentDrive)
+{
+    if (DriveLetterOf(path))
+        return path[2] == '\\' || InsertText(path, size, 2, "\\");
+    if (!currentDrive)
+        return false;
+    char root[4] = { currentDrive, ':', '\\', '\0' };
+    if (path[0] == '\\')
+        root[2] = '\0';   /* a leading separator already names the root */
+    return InsertText(path, size, 0, root);
+}

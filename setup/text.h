@@ -22,4 +22,11 @@ char DriveLetterOf(const char *text);
 /* "<dir>\<name>": the separator always goes in, also after a trailing one. */
 bool JoinPath(const char *dir, const char *name, char *out, size_t size);
 
+/* Gives a path without its drive root one, in place and keeping the rest as
+   written: "X:\" of currentDrive in front of a path without a drive ("X:"
+   alone before a leading separator), a separator after a drive's colon that
+   lacks one ("C:Foo", "C:"). False, and the path unchanged, when there is no
+   current drive to go by or the result would not fit. */
+bool AddMissingRoot(char *path, size_t size, char currentDrive);
+
 #endif

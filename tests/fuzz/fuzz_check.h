@@ -153,6 +153,29 @@ inline std::vector<size_t> SizesAround(size_t needed, size_t productSize, size_t
     return sizes;
 }
 
+/* Sizes for a function that works in place: never less than the text needs. */
+inline std::vector<size_t> InPlaceSizes(const std::string &text, size_t needed, size_t productSize,
+                                        size_t chosen)
+{
+    std::vector<size_t> sizes;
+    for (size_t size : SizesAround(needed, productSize, chosen))
+        if (size > text.size())
+            sizes.push_back(size);
+    sizes.push_back(text.size() + 1);
+    return sizes;
+}
+
+/* A path with its drive root put in where it lacks one, the rest as written;
+   empty when there is no drive to go by. */
+inline std::string Rooted(const std::string &path, char currentDrive)
+{
+    if (DriveOf(path))
+        return path.substr(0, 2) + (path.size() > 2 && path[2] == '\\' ? "" : "\\") + path.substr(2);
+    if (!currentDrive)
+        return std::string();
+    return std::string(1, currentDrive) + (StartsWith(path, "\\") ? ":" : ":\\") + path;
+}
+
 /* format(out, size) must succeed exactly when expected fits, leave exactly it,
    and on refusal still leave a terminated prefix of what it was building. */
 template <typename Format>

@@ -1,5 +1,6 @@
-/* The file placement's text work. Input: a drive byte, two bytes of a buffer
-   size, then lines: each one a directory, joined with the next as a name. */
+/* The file placement's text work: the root a typed directory is given, the
+   walk over its components, the joins. Input: a drive byte, two bytes of a
+   buffer size, then lines: each one a directory, joined with the next as a name. */
 #include "fuzz_check.h"
 #include "text.h"
 #include "files/path_text.h"
@@ -15,30 +16,22 @@ static std::string Joined(const std::vector<std::string> &components)
     return text;
 }
 
-static void CheckResolveInstallDir(const std::string &dir, char currentDrive, size_t chosen)
+/* The root the installation gives a typed directory; the rest stays as typed. */
+static void CheckAddMissingRoot(const std::string &dir, char currentDrive, size_t chosen)
 {
-    char drive = DriveOf(dir);
-    std::string rest = drive ? dir.substr(2) : dir;
-    if (!drive)
-        drive = currentDrive;
-    auto resolve = [&](char *out, size_t n) {
-        return ResolveInstallDir(dir.c_str(), currentDrive, out, n);
-    };
-    if (!drive) {
-        for (size_t size : SizesAround(1, kPathSize, chosen)) {
-            Block out(size);
-            CHECK(!resolve(out.data, out.size));
-        }
-        return;
+    std::string rooted = Rooted(dir, currentDrive);
+    for (size_t size : InPlaceSizes(dir, rooted.size() + 1, kPathSize, chosen)) {
+        Block buffer(size, dir);
+        bool ok = AddMissingRoot(buffer.data, buffer.size, currentDrive);
+        CHECK_CASE(ok == (!rooted.empty() && rooted.size() < size), dir, buffer.Text());
+        CHECK_CASE(buffer.Text() == (ok ? rooted : dir), dir, buffer.Text());
     }
-    std::string resolved = std::string(1, drive) + ":\\" + Joined(Components(rest));
-    CheckFormatted(resolved, kPathSize, chosen, resolve);
 
-    /* The resolved form resolves to itself, with or without a current drive. */
-    if (resolved.size() < kPathSize) {
-        Block again(kPathSize);
-        CHECK(ResolveInstallDir(resolved.c_str(), 0, again.data, again.size));
-        CHECK_CASE(again.Text() == resolved, resolved, again.Text());
+    /* A rooted directory stays as it is, with or without a current drive. */
+    if (!rooted.empty() && rooted.size() < kPathSize) {
+        Block again(kPathSize, rooted);
+        CHECK(AddMissingRoot(again.data, again.size, 0));
+        CHECK_CASE(again.Text() == rooted, rooted, again.Text());
     }
 }
 
@@ -75,7 +68,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     for (size_t i = 0; i < lines.size() && i < kCases; i++) {
         const std::string &dir = lines[i];
         const std::string &name = lines[(i + 1) % lines.size()];
-        CheckResolveInstallDir(dir, drive, chosen);
+        CheckAddMissingRoot(dir, drive, chosen);
         CheckComponentWalk(dir);
         CheckFormatted(dir + "\\" + name, kPathSize, chosen,
                        [&](char *out, size_t n) { return JoinPath(dir.c_str(), name.c_str(), out, n); });

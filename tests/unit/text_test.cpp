@@ -46,6 +46,31 @@ TEST(Text, DriveLetterIsAnAsciiLetterBeforeAColon)
     EXPECT_STREQ(text, "ABC XYZ \xe9{`@[");
 }
 
+TEST(Text, AddMissingRootKeepsTheRestAsWritten)
+{
+    const struct { std::string path; char drive; bool ok; std::string rooted; } cases[] = {
+        { "C:\\A\\\\B\\", 'E', true, "C:\\A\\\\B\\" },
+        { "d:\\work", 0, true, "d:\\work" },
+        { "Apps\\Morvalen", 'C', true, "C:\\Apps\\Morvalen" },
+        { "\\Apps\\Morvalen", 'C', true, "C:\\Apps\\Morvalen" },
+        { "\\\\Apps\\\\", 'E', true, "E:\\\\Apps\\\\" },
+        { "c:Foo\\", 0, true, "c:\\Foo\\" },
+        { "C:", 0, true, "C:\\" },
+        { "", 'C', true, "C:\\" },
+        { "1:\\x", 'C', true, "C:\\1:\\x" },
+        { "Apps", 0, false, "Apps" },
+        { "\\Apps", 0, false, "\\Apps" },
+        { "", 0, false, "" },
+        { "C:" + std::string(508, 'a'), 0, true, "C:\\" + std::string(508, 'a') },
+        { "C:" + std::string(509, 'a'), 0, false, "C:" + std::string(509, 'a') },
+    };
+    for (const auto &c : cases) {
+        std::vector<char> path = Holding(c.path, 512);
+        EXPECT_EQ(AddMissingRoot(path.data(), path.size(), c.drive), c.ok) << c.path;
+        EXPECT_EQ(path.data(), c.rooted);
+    }
+}
+
 TEST(Text, JoinPathAlwaysInsertsTheSeparator)
 {
     const struct { const char *dir, *name, *joined; } cases[] = {
