@@ -33,23 +33,12 @@ bool PackDriveList(uint32_t mask, char *buffer, size_t size)
     return true;
 }
 
+/* The same root as the installation gives the directory, so the browser
+   lists the folder that would be created. */
 bool CompleteDriveLetter(char *path, size_t size, char currentDrive)
 {
-    if (!DriveLetterOf(path)) {
-        if (!currentDrive)
-            return false;
-        /* A leading separator already names the root: don't double it. */
-        size_t prefix = (path[0] == '\\') ? 2 : 3;
-        size_t length = TextLength(path);
-        if (length + prefix + 1 > size)
-            return false;
-        for (size_t i = length + 1; i-- > 0;)
-            path[i + prefix] = path[i];
-        path[0] = currentDrive;
-        path[1] = ':';
-        if (prefix == 3)
-            path[2] = '\\';
-    }
+    if (!AddMissingRoot(path, size, currentDrive))
+        return false;
     path[0] = UpperAscii(path[0]);
     return true;
 }

@@ -30,26 +30,13 @@ static void CheckDriveList(uint32_t mask, size_t chosen)
     }
 }
 
-/* Sizes for a function that works in place: never less than the text needs. */
-static std::vector<size_t> InPlaceSizes(const std::string &text, size_t needed, size_t chosen)
-{
-    std::vector<size_t> sizes;
-    for (size_t size : SizesAround(needed, kDirSize, chosen))
-        if (size > text.size())
-            sizes.push_back(size);
-    sizes.push_back(text.size() + 1);
-    return sizes;
-}
-
 static void CheckCompleteDriveLetter(const std::string &path, char drive, size_t chosen)
 {
-    std::string completed;
-    if (DriveOf(path))
-        completed = DriveOf(path) + path.substr(1);
-    else if (drive)
-        completed = std::string(1, drive) + (StartsWith(path, "\\") ? ":" : ":\\") + path;
+    std::string completed = Rooted(path, drive);
+    if (!completed.empty())
+        completed = Upper(completed.substr(0, 1)) + completed.substr(1);
 
-    for (size_t size : InPlaceSizes(path, completed.size() + 1, chosen)) {
+    for (size_t size : InPlaceSizes(path, completed.size() + 1, kDirSize, chosen)) {
         Block buffer(size, path);
         bool ok = CompleteDriveLetter(buffer.data, buffer.size, drive);
         CHECK_CASE(ok == (!completed.empty() && completed.size() < size), path, buffer.Text());
@@ -81,7 +68,7 @@ static void CheckOneUp(const std::string &before, const std::string &after)
 
 static void CheckGoToParent(const std::string &dir, size_t chosen)
 {
-    for (size_t size : InPlaceSizes(dir, dir.size() + 1, chosen)) {
+    for (size_t size : InPlaceSizes(dir, dir.size() + 1, kDirSize, chosen)) {
         Block buffer(size, dir);
         GoToParent(buffer.data, buffer.size);
         CheckOneUp(dir, buffer.Text());
@@ -91,7 +78,7 @@ static void CheckGoToParent(const std::string &dir, size_t chosen)
 static void CheckEnterChild(const std::string &dir, const std::string &name, size_t chosen)
 {
     std::string entered = dir + (EndsWithSep(dir) ? "" : "\\") + name;
-    for (size_t size : InPlaceSizes(dir, entered.size() + 1, chosen)) {
+    for (size_t size : InPlaceSizes(dir, entered.size() + 1, kDirSize, chosen)) {
         Block buffer(size, dir);
         bool ok = EnterChild(buffer.data, buffer.size, name.c_str());
         CHECK_CASE(ok == (entered.size() < size), dir, buffer.Text());

@@ -54,7 +54,8 @@ TEST(DirText, CompleteDriveLetter)
     const struct { std::string path; char drive; bool ok; std::string completed; } cases[] = {
         { "a:\\setup", 'C', true, "A:\\setup" },
         { "z:\\x", 'C', true, "Z:\\x" },
-        { "d:", 'C', true, "D:" },
+        { "d:", 'C', true, "D:\\" },
+        { "d:data", 0, true, "D:\\data" },   /* as the installation reads it */
         { "e:\\x", 0, true, "E:\\x" },
         { "Apps", 'C', true, "C:\\Apps" },
         { "\\Apps", 'C', true, "C:\\Apps" },
@@ -67,6 +68,8 @@ TEST(DirText, CompleteDriveLetter)
         { std::string(511, 'a'), 'C', false, std::string(511, 'a') },
         { "\\" + std::string(508, 'a'), 'C', true, "C:\\" + std::string(508, 'a') },
         { "\\" + std::string(509, 'a'), 'C', false, "\\" + std::string(509, 'a') },
+        { "d:" + std::string(508, 'a'), 'C', true, "D:\\" + std::string(508, 'a') },
+        { "d:" + std::string(509, 'a'), 'C', false, "d:" + std::string(509, 'a') },
     };
     for (const auto &c : cases) {
         std::vector<char> path = Holding(c.path, 512);
