@@ -1,6 +1,5 @@
 // The start-up reference: the setup's dialog and build, and nothing else.
 #include <windows.h>
-#include <stdlib.h>
 #include "resource.h"
 
 static INT_PTR CALLBACK EmptyDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
@@ -20,5 +19,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 /* The same entry as the setup's: no C runtime start-up code. */
 extern "C" void WinMainCRTStartup()
 {
-    exit(WinMain(GetModuleHandleA(0), 0, 0, SW_SHOWDEFAULT));
+    ExitProcess(WinMain(GetModuleHandleA(0), 0, 0, SW_SHOWDEFAULT));
 }

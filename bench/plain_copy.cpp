@@ -2,7 +2,6 @@
 // directory, the four files copied from the current directory), then the
 // same completion box as the setup's.
 #include <windows.h>
-#include <stdlib.h>
 #include "resource.h"
 
 static const char *const kFiles[] = { "Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe" };
@@ -44,5 +43,5 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 /* The same entry as the setup's: no C runtime start-up code. */
 extern "C" void WinMainCRTStartup()
 {
-    exit(WinMain(GetModuleHandleA(0), 0, 0, SW_SHOWDEFAULT));
+    ExitProcess(WinMain(GetModuleHandleA(0), 0, 0, SW_SHOWDEFAULT));
 }

@@ -1,5 +1,4 @@
 #include "setup_state.h"
-#include <stdlib.h>
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
@@ -7,9 +6,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 }
 
 /* The process starts here, without the C runtime's start-up code: the program
-   reads no arguments or environment and has no static constructors, so all it
-   needs from the runtime is the normal exit. */
+   reads no arguments or environment, has no static constructors and buffers
+   no output, so it ends straight through the system. */
 extern "C" void WinMainCRTStartup()
 {
-    exit(WinMain(GetModuleHandleA(0), 0, 0, SW_SHOWDEFAULT));
+    ExitProcess(WinMain(GetModuleHandleA(0), 0, 0, SW_SHOWDEFAULT));
 }

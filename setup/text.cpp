@@ -34,14 +34,29 @@ bool AppendChar(char *dst, size_t dstSize, char c)
     return AppendText(dst, dstSize, one);
 }
 
+/* Long division by ten, 16 bits at a time: each step fits 32-bit arithmetic,
+   so the 32-bit build needs no 64-bit division helper from the compiler's
+   support library. Returns the remainder. */
+static unsigned DivideByTen(uint64_t *value)
+{
+    uint64_t quotient = 0;
+    uint32_t remainder = 0;
+    for (int shift = 48; shift >= 0; shift -= 16) {
+        uint32_t part = (remainder << 16) | (uint32_t)((*value >> shift) & 0xFFFF);
+        quotient |= (uint64_t)(part / 10) << shift;
+        remainder = part % 10;
+    }
+    *value = quotient;
+    return remainder;
+}
+
 bool AppendUnsigned(char *dst, size_t dstSize, uint64_t value)
 {
     char digits[21];
     size_t n = sizeof digits - 1;
     digits[n] = '\0';
     do {
-        digits[--n] = (char)('0' + value % 10);
-        value /= 10;
+        digits[--n] = (char)('0' + DivideByTen(&value));
     } while (value);
     return AppendText(dst, dstSize, digits + n);
 }
