@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Prints the shipped artefact's figures and fails when one is out of bounds:
-# size, PE versions and subsystem, imports, resources (icon read back by icoutils).
+# size, PE versions, subsystem and security flags, imports, resources (icon
+# read back by icoutils).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$root/build/i686/setup.exe}
-limit=24576
+limit=18432
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
 
@@ -21,10 +22,18 @@ i686-w64-mingw32-objdump -f "$exe" | grep -q 'pei-i386' || bad "not a 32-bit x86
 [ "$(field Subsystem)" = 00000002 ] || bad "not the GUI subsystem"
 [ "$(field MajorSubsystemVersion).$(field MinorSubsystemVersion)" = 4.0 ] || bad "subsystem version is not 4.0"
 [ "$(field MajorOSystemVersion).$(field MinorOSystemVersion)" = 4.0 ] || bad "OS version is not 4.0"
+# Address-space randomisation and no-execute data: older systems ignore the flags.
+flags=$((0x$(field DllCharacteristics)))
+echo "DllCharacteristics: $(field DllCharacteristics)"
+[ $((flags & 0x40)) -ne 0 ] || bad "DYNAMIC_BASE not set"
+[ $((flags & 0x100)) -ne 0 ] || bad "NX_COMPAT not set"
+echo "sections (bytes):$(i686-w64-mingw32-objdump -h "$exe" | while read -r _ name size _; do
+  [[ $size =~ ^[0-9a-f]{8}$ ]] && printf ' %s %d' "$name" "$((0x$size))"; done)"
 
-# Imports: only these DLLs, and only functions that Windows 95 already has.
-# GetDiskFreeSpaceExA in particular must be looked up at run time.
-allowed_dlls="KERNEL32.dll USER32.dll ADVAPI32.dll ole32.dll msvcrt.dll SHELL32.dll"
+# Imports: only the system's own DLLs (no C runtime, which early Windows 95
+# lacked), and only functions that Windows 95 already has. GetDiskFreeSpaceExA
+# and the component library's functions are looked up at run time.
+allowed_dlls="KERNEL32.dll USER32.dll ADVAPI32.dll"
 allowed_functions="
 CopyFileA CreateDirectoryA DeleteFileA FindClose FindFirstFileA FindNextFileA
 GetCurrentDirectoryA GetDiskFreeSpaceA GetLogicalDrives GetModuleHandleA GetProcAddress
@@ -37,8 +46,6 @@ SendMessageA SetDlgItemTextA SetFocus SetWindowPos SetWindowTextA CopyRect Offse
 DdeClientTransaction DdeConnect DdeCreateStringHandleA DdeDisconnect DdeFreeStringHandle
 DdeInitializeA DdeUninitialize
 RegCloseKey RegCreateKeyExA RegOpenKeyExA RegQueryValueExA RegSetValueExA
-CoCreateInstance CoInitialize CoUninitialize
-exit strlen memcpy memset memmove
 "
 imports=$(awk -F'\t' '
   /DLL Name:/ { split($2, part, " "); dll = part[3]; next }
