@@ -3,12 +3,10 @@ that holds a file open, and directories of exact lengths."""
 
 import hashlib
 import os
-import signal
 import subprocess
-import tempfile
 from pathlib import Path
 
-from harness import WINE, HarnessError, run_bounded, wait_until
+from harness import WINE, HarnessError, Program, run_bounded, wait_until
 
 SETUP = "dialog:Morvalen Setup"
 IDOK = 1
@@ -138,28 +136,18 @@ class Locker:
             raise HarnessError(f"build first; missing: {program}")
         self.machine.drive_c.joinpath("harness", "locker.exe").write_bytes(program.read_bytes())
         self.machine.start()
-        # A file, not a pipe, for its output: see run_bounded.
-        self.output = tempfile.TemporaryFile()
-        self.process = subprocess.Popen(self.args, env=self.machine.env, cwd=self.machine.drive_c,
-                                        stdin=subprocess.DEVNULL, stdout=self.output,
-                                        stderr=subprocess.DEVNULL, start_new_session=True)
-        wait_until(lambda: b"locked" in self._printed() or self.process.poll() is not None, LOCK_TIMEOUT)
-        printed = self._printed()
+        self.process = Program(self.args, self.machine.env, self.machine.drive_c)
+        wait_until(lambda: b"locked" in self.process.printed() or self.process.poll() is not None,
+                   LOCK_TIMEOUT)
+        printed = self.process.printed()
         if b"locked" not in printed:
             self.__exit__(None, None, None)
             raise HarnessError(f"the locker did not take the file: {printed!r}")
         return self
 
-    def _printed(self):
-        self.output.seek(0)
-        return self.output.read()
-
     def __exit__(self, *exc):
-        if self.process and self.process.poll() is None:
-            os.killpg(self.process.pid, signal.SIGKILL)
         if self.process:
-            self.process.wait(timeout=30)
-        self.output.close()
+            self.process.stop()
         # The handle goes with the process; the server must have let go of the
         # file before a test looks at what is left of it.
         run_bounded([WINE, "cmd", "/c", "exit"], self.machine.env, 60, cwd=self.machine.drive_c,

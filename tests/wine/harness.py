@@ -5,6 +5,10 @@ it (its own "machine") with its own persistent wineserver, a Windows version,
 optional extra drives, and the payload staged in C:\\payload beside setup.exe.
 The setup is worked by tests/driver's driver.exe, whose tab-separated output
 is parsed here.
+
+The Wine programs run on this machine (the x86_64 build), or with
+MORVALEN_ARCH=i686 in the emulated i386 machine of guest.py (the shipped
+32-bit build); everything else, and every check, happens here either way.
 """
 
 import os
@@ -15,6 +19,8 @@ import subprocess
 import tempfile
 import time
 from pathlib import Path
+
+from guest import GUEST_PROGRAMS, Guest
 
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
@@ -33,6 +39,21 @@ DRIVER_TIMEOUT = 90
 # rather than copied: a machine is ready in a fraction of a second.
 SHARED_PARTS = ("drive_c/windows/system32", "drive_c/windows/winsxs")
 
+# Where the Wine programs run: None here, or the emulated machine, whose
+# emulated processor is many times slower; every time limit grows with it.
+guest = None
+SLOWDOWN = 1
+
+
+def use_guest(machine):
+    global guest, SLOWDOWN
+    guest = machine
+    SLOWDOWN = 1 if machine is None else 8
+
+
+def in_guest(args):
+    return guest is not None and str(args[0]) in GUEST_PROGRAMS
+
 
 ROOT_KEYS = {"HKLM": "HKEY_LOCAL_MACHINE", "HKCU": "HKEY_CURRENT_USER", "HKCR": "HKEY_CLASSES_ROOT",
              "HKU": "HKEY_USERS", "HKCC": "HKEY_CURRENT_CONFIG"}
@@ -47,7 +68,11 @@ def run_bounded(args, env, timeout, cwd=None, check=True):
 
     Output goes to unnamed files rather than pipes: a wineserver or a Wine
     service started on the way inherits them and would hold a pipe open.
+    Wine programs run in the guest when there is one.
     """
+    timeout *= SLOWDOWN
+    if in_guest(args):
+        return _checked(args, check, *_run_in_guest(args, env, timeout, cwd))
     with tempfile.TemporaryFile() as out, tempfile.TemporaryFile() as err:
         process = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
                                    stdout=out, stderr=err, start_new_session=True)
@@ -64,10 +89,55 @@ def run_bounded(args, env, timeout, cwd=None, check=True):
     if timed_out:
         raise HarnessError(f"timed out after {timeout}s: {args}\n{stdout.decode(errors='replace')}"
                            f"\n{stderr.decode(errors='replace')}")
-    if check and process.returncode != 0:
-        raise HarnessError(f"exit status {process.returncode}: {args}\n"
+    return _checked(args, check, process.returncode, stdout, stderr)
+
+
+def _run_in_guest(args, env, timeout, cwd):
+    try:
+        return guest.run(args, env, timeout, cwd)
+    except Exception as error:
+        raise HarnessError(f"{args} in the guest: {error}") from error
+
+
+def _checked(args, check, status, stdout, stderr):
+    if check and status != 0:
+        raise HarnessError(f"exit status {status}: {args}\n"
                            f"{stdout.decode(errors='replace')}\n{stderr.decode(errors='replace')}")
-    return process.returncode, stdout, stderr
+    return status, stdout, stderr
+
+
+class Program:
+    """A Wine program left running beside the setup, here or in the guest,
+    with what it prints kept in a file."""
+
+    def __init__(self, args, env, cwd):
+        self._guest = guest if in_guest(args) else None
+        if self._guest:
+            self._process = self._guest.start(args, env, cwd)
+            return
+        self._output = tempfile.TemporaryFile()
+        self._process = subprocess.Popen(args, env=env, cwd=cwd, stdin=subprocess.DEVNULL,
+                                         stdout=self._output, stderr=subprocess.DEVNULL,
+                                         start_new_session=True)
+
+    def poll(self):
+        return self._process.poll()
+
+    def printed(self):
+        if self._guest:
+            return self._process.output()[0]
+        self._output.seek(0)
+        return self._output.read()
+
+    def stop(self):
+        """Ends the program and all it started, and waits for that."""
+        if self._guest:
+            self._process.kill()
+            return
+        if self._process.poll() is None:
+            os.killpg(self._process.pid, signal.SIGKILL)
+        self._process.wait(timeout=30)
+        self._output.close()
 
 
 def wine_env(prefix, home):
@@ -285,7 +355,7 @@ class Machine:
     def run_setup(self, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
         """Starts C:\\payload\\setup.exe in C:\\payload and works it with the driver."""
         self.start()
-        args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms),
+        args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms * SLOWDOWN),
                 "--cwd", r"C:\payload", r"C:\payload\setup.exe", *steps]
         status, out, err = run_bounded(args, self.env, DRIVER_TIMEOUT, cwd=self.drive_c, check=False)
         result = DriverResult(status, out, err, steps)
@@ -295,6 +365,8 @@ class Machine:
 
     def processes(self):
         """Command lines of the live Wine processes (and server) of this prefix."""
+        if guest is not None:
+            return self._guest_processes()
         found = []
         marker = b"WINEPREFIX=" + str(self.prefix).encode() + b"\0"
         for proc in Path("/proc").iterdir():
@@ -310,6 +382,13 @@ class Machine:
             except OSError:
                 continue  # gone meanwhile, or not ours to read
         return found
+
+    def _guest_processes(self):
+        marker = f"WINEPREFIX={self.prefix}"
+        _, out, _ = guest.shell(
+            "for p in /proc/[0-9]*; do grep -qzxF -- \"$1\" $p/environ 2>/dev/null"
+            " && tr '\\0' ' ' < $p/cmdline && echo; done; true", marker, timeout=60 * SLOWDOWN)
+        return [line for line in out.decode(errors="replace").splitlines() if line.strip()]
 
     def reg_query(self, key, value):
         """A registry value's data as `reg query` prints it, or None when it is missing."""
@@ -384,6 +463,10 @@ class Run:
         if self.root.exists():
             self.finish()
         self.home.mkdir(parents=True)
+        if os.environ.get("MORVALEN_ARCH") == "i686":
+            machine = Guest()
+            machine.boot()
+            use_guest(machine)
 
     def template(self, version):
         if version not in self._templates:
@@ -392,32 +475,36 @@ class Run:
                 return base
             target = self.root / f"template-{version}"
             copy_prefix(base, target)
-            env = wine_env(target, self.home)
-            try:
-                run_bounded([WINE, "reg", "add", r"HKCU\Software\Wine", "/v", "Version",
-                             "/d", version, "/f"], env, WINE_CALL_TIMEOUT, cwd=target / "drive_c")
-            finally:
-                stop_server(env)
+            add_user_value(target, r"Software\Wine", "Version", version)
             self._templates[version] = target
         return self._templates[version]
 
     def _base_template(self):
         if None not in self._templates:
-            base = self.root / "template"
-            env = wine_env(base, self.home)
-            try:
-                run_bounded([WINE, "wineboot", "-i"], env, WINE_CALL_TIMEOUT, cwd=self.root)
-                # No X server: dialogs and message boxes work with the null driver.
-                run_bounded([WINE, "reg", "add", r"HKCU\Software\Wine\Drivers", "/v", "Graphics",
-                             "/d", "null", "/f"], env, WINE_CALL_TIMEOUT, cwd=self.root)
-            finally:
-                stop_server(env)
-            # Without z: the drive list is C: and whatever a test maps.
-            (base / "dosdevices" / "z:").unlink(missing_ok=True)
+            if guest is None:
+                base = self.root / "template"
+                make_base_prefix(base, self.home)
+            else:
+                # A new 32-bit prefix takes minutes in the guest: it is kept
+                # beside the image it was made by.
+                base = guest.work / "prefix"
+                stamp = (guest.work / "stamp").read_text()
+                if (base / ".made-for").is_file() and (base / ".made-for").read_text() == stamp:
+                    pass
+                else:
+                    shutil.rmtree(base, ignore_errors=True)
+                    started = time.monotonic()
+                    make_base_prefix(base, self.home)
+                    (base / ".made-for").write_text(stamp)
+                    print(f"\nguest prefix made in {time.monotonic() - started:.0f} s")
             self._templates[None] = base
         return self._templates[None]
 
     def finish(self, keep_machines=False):
+        if guest is not None:
+            # Powering the guest off ends every program of every prefix.
+            guest.shutdown()
+            use_guest(None)
         for prefix in self._prefixes():
             stop_server(wine_env(prefix, self.home))
         for point in mounts_under(self.root):
@@ -430,6 +517,26 @@ class Run:
     def _prefixes(self):
         candidates = list(self.root.glob("template*")) + list(self.root.glob("machines/*"))
         return [path for path in candidates if (path / "dosdevices").is_dir()]
+
+
+def make_base_prefix(prefix, home):
+    env = wine_env(prefix, home)
+    try:
+        run_bounded([WINE, "wineboot", "-i"], env, WINE_CALL_TIMEOUT, cwd=prefix.parent)
+    finally:
+        stop_server(env)
+    # No X server: dialogs and message boxes work with the null driver.
+    add_user_value(prefix, r"Software\Wine\Drivers", "Graphics", "null")
+    # Without z: the drive list is C: and whatever a test maps.
+    (prefix / "dosdevices" / "z:").unlink(missing_ok=True)
+
+
+def add_user_value(prefix, key, name, text):
+    """Sets a text value in the prefix's user.reg, with no Wine process
+    running: a section read later for the same key adds to it."""
+    escaped = key.replace("\\", "\\\\")
+    with open(prefix / "user.reg", "a", encoding="latin-1", newline="\n") as registry:
+        registry.write(f'\n[{escaped}] {int(time.time())}\n"{name}"="{text}"\n')
 
 
 def clean_stale_runs(wine_dir):
@@ -447,7 +554,7 @@ def clean_stale_runs(wine_dir):
 
 
 def wait_until(condition, timeout, interval=0.05):
-    end = time.monotonic() + timeout
+    end = time.monotonic() + timeout * SLOWDOWN
     while time.monotonic() < end:
         if condition():
             return True

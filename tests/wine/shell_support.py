@@ -7,11 +7,10 @@ import os
 import re
 import select
 import shutil
-import signal
 import subprocess
 from pathlib import Path
 
-from harness import WINE, WINE_CALL_TIMEOUT, HarnessError, run_bounded, unescape, wait_until
+from harness import WINE, WINE_CALL_TIMEOUT, HarnessError, Program, run_bounded, unescape, wait_until
 
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
 SHELL_FOLDERS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
@@ -90,10 +89,8 @@ class DdeProgram:
         shutil.copy2(program, machine.drive_c / "harness")
         machine.start()
         self.log = machine.drive_c / "harness" / log
-        self.process = subprocess.Popen(
-            [WINE, r"C:\harness\ddeserver.exe", mode, f"C:\\harness\\{log}", str(seconds)],
-            env=machine.env, cwd=machine.drive_c, stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, start_new_session=True)
+        self.process = Program([WINE, r"C:\harness\ddeserver.exe", mode, f"C:\\harness\\{log}",
+                                str(seconds)], machine.env, machine.drive_c)
 
     def events(self):
         if not self.log.exists():
@@ -111,9 +108,7 @@ class DdeProgram:
         return self
 
     def stop(self):
-        if self.process.poll() is None:
-            os.killpg(self.process.pid, signal.SIGKILL)
-        self.process.wait(timeout=30)
+        self.process.stop()
 
 
 class XDisplay:
