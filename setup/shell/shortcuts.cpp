@@ -70,16 +70,27 @@ HRESULT AddMenuShortcut(const char *installDir, const char *fileName, const char
     return CreateShortcut(target, linkPath, description);
 }
 
-static void ReadProgramsDir()
+/* The user's Programs folder, empty when the platform names none. False when
+   the value does not fit the buffer: cut short it would name another folder,
+   and no link path under it could fit anyway. */
+static bool ReadProgramsDir()
 {
+    char *dir = g_setup.programsDir;
+    const DWORD capacity = sizeof g_setup.programsDir;
+    dir[0] = '\0';
     HKEY key;
     if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
-        return;
-    DWORD size = sizeof g_setup.programsDir - 1;
-    if (RegQueryValueExA(key, "Programs", 0, 0, (BYTE *)g_setup.programsDir, &size) != ERROR_SUCCESS)
-        g_setup.programsDir[0] = '\0';
-    g_setup.programsDir[sizeof g_setup.programsDir - 1] = '\0';
+        return true;
+    DWORD size = capacity;
+    LONG status = RegQueryValueExA(key, "Programs", 0, 0, (BYTE *)dir, &size);
     RegCloseKey(key);
+    bool tooLong = status == ERROR_MORE_DATA
+        || (status == ERROR_SUCCESS && size >= capacity && dir[capacity - 1] != '\0');
+    if (status != ERROR_SUCCESS || tooLong)
+        dir[0] = '\0';
+    else if (size < capacity)
+        dir[size] = '\0';     /* a value may be stored without its NUL */
+    return !tooLong;
 }
 
 void CreateMenuShortcuts()
@@ -96,13 +107,13 @@ void CreateMenuShortcuts()
         return;
     }
     coInitialize(0);
-    ReadProgramsDir();
-    char folder[PATH_TEXT_SIZE];
-    if (CopyText(folder, sizeof folder, g_setup.programsDir)
-        && AppendText(folder, sizeof folder, "\\Morvalen"))
-        CreateDirectoryA(folder, 0);
-    for (const MenuEntry &entry : kMenuEntries)
-        AddMenuShortcut(g_setup.installDir, entry.fileName, entry.displayName);
+    if (ReadProgramsDir()) {
+        char folder[PATH_TEXT_SIZE];
+        if (JoinPath(g_setup.programsDir, "Morvalen", folder, sizeof folder))
+            CreateDirectoryA(folder, 0);
+        for (const MenuEntry &entry : kMenuEntries)
+            AddMenuShortcut(g_setup.installDir, entry.fileName, entry.displayName);
+    }
     coUninitialize();
     g_coCreateInstance = 0;
     FreeLibrary(ole);

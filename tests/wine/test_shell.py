@@ -5,6 +5,7 @@ not with the shell that wrote them."""
 
 import pytest
 
+from faults_support import deep_dir
 from harness import PAYLOAD, wait_until
 from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
                            programs_folder, reg_run, reg_values)
@@ -131,18 +132,27 @@ def test_without_programs_value_the_folder_is_made_at_the_install_drive_root(mac
     assert reg_values(machine, UNINSTALL_KEY) == uninstall_entry("D:\\Apps\\Morvalen\\UNINSTAL.EXE")
 
 
-def test_link_whose_path_does_not_fit_is_skipped(machine_factory):
-    # A Programs folder just long enough for "Morvalen v2.0.LNK" to end at the
-    # 259th character: the longer "Uninstall Morvalen.LNK" no longer fits.
+# The link paths "<Programs>\Morvalen\<name>.LNK" must fit 259 characters.
+@pytest.mark.parametrize("length, links", [
+    # Just long enough for "Morvalen v2.0.LNK" to end at the 259th character:
+    # the longer "Uninstall Morvalen.LNK" no longer fits.
+    (259 - len("\\Morvalen\\Morvalen v2.0.LNK"), menu_links(WIN98_DEFAULT, leave_out=("Uninstall Morvalen.LNK",))),
+    # Read whole, or refused when too long: either way no link fits, and the
+    # product folder's own path is too long for the platform to make it.
+    (259, None),
+    (260, None),
+], ids=["shorter-link-fits", "read-whole", "too-long"])
+def test_link_whose_path_does_not_fit_is_skipped(machine_factory, length, links):
     machine = machine_factory("win98")
-    programs = "C:\\" + "P" * (259 - len("C:\\" + "\\Morvalen\\" + "Morvalen v2.0.LNK"))
-    machine.path(programs).mkdir()
+    programs = deep_dir(length)
+    machine.path(programs).mkdir(parents=True)
     reg_run(machine, "add", SHELL_FOLDERS_KEY, "/v", "Programs", "/d", programs, "/f")
 
     install(machine)
 
-    assert links_in(machine.path(programs) / "Morvalen") == menu_links(
-        WIN98_DEFAULT, leave_out=("Uninstall Morvalen.LNK",))
+    assert links_in(machine.path(programs) / "Morvalen") == links
+    # Never at the root of the installation drive instead, as when the value is lost.
+    assert not machine.path("C:\\Morvalen").exists()
 
 
 # --- older shell: Program Manager group ---------------------------------------
