@@ -236,15 +236,18 @@ def test_component_that_is_a_file_aborts_without_creating_under_it(machine):
 
 # --- forms of the typed directory ------------------------------------------------
 
-@pytest.mark.parametrize("typed, created", [
-    ("C:\\A\\\\B\\", "C:\\A\\B"),          # doubled and trailing separators are skipped
-    ("Apps\\Morvalen", "C:\\Apps\\Morvalen"),  # no drive: from the current drive's root
-    ("\\Apps\\Morvalen", "C:\\Apps\\Morvalen"),
-    ("C:Foo", "C:\\Foo"),                 # a drive without a separator still means its root
-    ("c:\\lower\\case", "C:\\lower\\case"),
-    ("D:\\Apps\\Morvalen", "D:\\Apps\\Morvalen"),
+# typed, the directory created, and the text every later stage names it by:
+# the typed one, given only the drive root it lacks.
+@pytest.mark.parametrize("typed, created, used", [
+    ("C:\\A\\\\B\\", "C:\\A\\B", "C:\\A\\\\B\\"),   # the walk alone skips empty components
+    ("Apps\\Morvalen", "C:\\Apps\\Morvalen", "C:\\Apps\\Morvalen"),  # no drive: from the current drive's root
+    ("\\Apps\\Morvalen", "C:\\Apps\\Morvalen", "C:\\Apps\\Morvalen"),
+    ("C:Foo", "C:\\Foo", "C:\\Foo"),         # a drive without a separator still means its root
+    ("c:\\lower\\case", "C:\\lower\\case", "c:\\lower\\case"),
+    ("D:\\Apps\\Morvalen", "D:\\Apps\\Morvalen", "D:\\Apps\\Morvalen"),
+    ("d:", "D:\\", "d:\\"),                 # a bare drive is its root
 ])
-def test_typed_directory_forms(machine, typed, created):
+def test_typed_directory_forms(machine, typed, created, used):
     d_drive = machine.prefix / "d-drive"
     machine.map_drive("D", d_drive)
     before = c_drive_tree(machine)
@@ -265,8 +268,9 @@ def test_typed_directory_forms(machine, typed, created):
     if created.startswith("C:"):
         expected |= new_dirs | {os.path.join(created[3:].replace("\\", os.sep), name) for name in PAYLOAD}
     assert c_drive_tree(machine) == expected
-    assert [(launch.program, launch.directory) for launch in machine.launches()] == [
-        ("Morvalen.exe", created)]
+    # The join inserts its separator also after a trailing one.
+    assert [(launch.program, launch.command_line, launch.directory) for launch in machine.launches()] == [
+        ("Morvalen.exe", f'"{used}\\Morvalen.exe"', created)]
 
 
 def test_install_twice_replaces_the_files(machine):

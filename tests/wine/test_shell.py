@@ -81,7 +81,10 @@ def x_machine(machine_factory):
 @pytest.mark.parametrize("typed, directory, uninstall_string", [
     (None, WIN98_DEFAULT, f'"{WIN98_DEFAULT}\\UNINSTAL.EXE"'),  # a blank: quoted
     (NT_DEFAULT, NT_DEFAULT, f"{NT_DEFAULT}\\UNINSTAL.EXE"),
-], ids=["blank-quoted", "no-blank"])
+    # As typed, and joined with a separator also after the trailing one (the
+    # link object tidies the doubled separator of its targets itself).
+    ("c:\\Apps\\Morvalen\\", "c:\\Apps\\Morvalen", "c:\\Apps\\Morvalen\\\\UNINSTAL.EXE"),
+], ids=["blank-quoted", "no-blank", "as-typed"])
 def test_uninstall_entry_and_menu_links(machine_factory, typed, directory, uninstall_string):
     machine = machine_factory("win98")
 
