@@ -38,6 +38,9 @@ static void UseProgramFilesDir()
 
 void StartUp(HINSTANCE instance)
 {
+    /* A drive without a medium then fails its queries quietly (0kB free, only
+       "[..]" listed) instead of raising the platform's own "no disk" box. */
+    SetErrorMode(SEM_FAILCRITICALERRORS);
     g_setup.requiredBytes = 296960;
     g_setup.addToMenu = g_setup.viewReadme = g_setup.startAfter = 1;
     CopyText(g_setup.installDir, sizeof g_setup.installDir, "C:\\MORVALEN");

@@ -3,7 +3,8 @@
 
 #include <windows.h>
 
-/* Fills the state: defaults, shell generation, default and source directories. */
+/* Quiets the platform's critical-error boxes, then fills the state: defaults,
+   shell generation, default and source directories. */
 void StartUp(HINSTANCE instance);
 
 #endif
