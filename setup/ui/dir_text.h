@@ -15,10 +15,10 @@ bool FormatKilobytes(uint64_t bytes, char *buffer, size_t size);
    Returns false (and an empty list) when the buffer is too small. */
 bool PackDriveList(uint32_t mask, char *buffer, size_t size);
 
-/* Gives the path its drive root (AddMissingRoot: "Apps" on drive C becomes
-   "C:\Apps", "d:Apps" becomes "d:\Apps") and upper-cases the drive letter.
-   Returns false and leaves the path alone when there is no current drive
-   letter or the result would not fit. */
+/* Gives the path the drive root it lacks, as AddMissingRoot does, and
+   upper-cases the drive letter: "Apps" on drive C becomes "C:\Apps", "d:Apps"
+   becomes "D:\Apps". Returns false and leaves the path alone when there is no
+   current drive letter or the result would not fit. */
 bool CompleteDriveLetter(char *path, size_t size, char currentDrive);
 
 /* The "[..]" step: one directory up, never above the drive root. */
