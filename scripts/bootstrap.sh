@@ -10,6 +10,7 @@ packages=(
   liblnk-utils icoutils
   python3 python3-pytest
   clang libclang-rt-14-dev
+  qemu-system-x86 mmdebstrap e2fsprogs kmod cpio
 )
 
 missing=()

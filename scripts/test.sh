@@ -1,18 +1,36 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds every architecture and runs every test:
-# the native unit tests (ASan/UBSan), the artefact checks and the Wine tests.
+# the native unit tests (ASan/UBSan), the artefact checks, the Wine tests of
+# the x86_64 build here and those of the shipped i686 build in the emulated
+# i386 machine (tests/guest), which run beside the others on the second core.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 start=$(date +%s)
 
 bash scripts/bootstrap.sh || exit 1
+logs=build/logs
+mkdir -p "$logs"
+# The guest's image (mostly a download) and its Wine prefix (a boot of its
+# own) do not depend on the builds: they are made while the builds compile.
+image_start=$(date +%s)
+{ bash tests/guest/build-image.sh && /usr/bin/python3 -B tests/wine/harness.py; } > "$logs/guest-image.log" 2>&1 &
+image=$!
 bash scripts/build.sh || exit 1
+wait "$image"
+image_status=$?
+echo "== guest image and prefix ($(( $(date +%s) - image_start )) s, beside the builds) =="
+cat "$logs/guest-image.log"
+
+guest_start=$(date +%s)
+if [ "$image_status" -eq 0 ]; then
+  MORVALEN_ARCH=i686 MORVALEN_BUILD="$root/build/i686" /usr/bin/python3 -B -m pytest -p no:cacheprovider \
+    -q -rfE -m guest --durations=0 --durations-min=1 tests/wine > "$logs/guest.log" 2>&1 &
+  guest=$!
+fi
 
 passed=0
 failed=0
-logs=build/logs
-mkdir -p "$logs"
 
 count() {  # count <log> <regex with one group>
   grep -oE "$2" "$1" | tail -n 1 | grep -oE '[0-9]+' | head -n 1
@@ -41,6 +59,21 @@ bad=$(count "$logs/wine.log" '[0-9]+ (failed|error)')
 passed=$((passed + ${ok:-0}))
 failed=$((failed + ${bad:-0}))
 [ "$wine_status" -eq 0 ] || [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
+
+echo "== Wine tests of the i686 build in the emulated i386 machine =="
+if [ "$image_status" -eq 0 ]; then
+  wait "$guest"
+  guest_status=$?
+  cat "$logs/guest.log"
+  echo "guest tests: $(( $(date +%s) - guest_start )) s in all, boot and new prefix included"
+  ok=$(count "$logs/guest.log" '[0-9]+ passed')
+  bad=$(count "$logs/guest.log" '[0-9]+ (failed|error)')
+  passed=$((passed + ${ok:-0}))
+  failed=$((failed + ${bad:-0}))
+  [ "$guest_status" -eq 0 ] || [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
+else
+  failed=$((failed + 1))
+fi
 
 echo "== benchmarks (short; figures only) =="
 if bash scripts/bench.sh --short 2>&1 | tee "$logs/bench.log"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi

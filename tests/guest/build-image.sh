@@ -10,7 +10,7 @@ work=${GUEST_WORK:-$(cd "$here/../.." && pwd)/build/guest}
 root=$work/rootfs
 mkdir -p "$work"
 
-packages=base-files,base-passwd,bash,coreutils,dash,util-linux,mount,kmod,procps,findutils,grep,sed,libc-bin,gawk,wine,wine32,linux-image-686,busybox-static,xvfb,xauth
+packages=base-files,base-passwd,bash,coreutils,dash,util-linux,mount,kmod,procps,findutils,grep,sed,libc-bin,gawk,wine,wine32,linux-image-686,busybox-static
 stamp=$(printf '%s\n' "$packages" | cat - "$here/build-image.sh" "$here/initrd-init" | md5sum | cut -c1-32)
 if [ -f "$work/disk.ext4" ] && [ "$(cat "$work/stamp" 2>/dev/null)" = "$stamp" ]; then
   echo "guest image: cached ($work)"

@@ -10,10 +10,55 @@ from pathlib import Path
 
 import pytest
 
+from guest import FIGURES
 from harness import HarnessError, Machine, Run
 
 REPO = Path(__file__).resolve().parents[2]
 _machine_numbers = itertools.count(1)
+
+
+# The tests that also run against the shipped 32-bit build in the emulated
+# i386 machine (MORVALEN_ARCH=i686, selected with -m guest): each kind of
+# behaviour once, on both shell branches where the branch matters, chosen by
+# test and, for a table of cases, by the values of its parameters. A test
+# there costs about half a minute of emulated time, so the other cases,
+# which take the same code paths with other figures, run here only.
+GUEST_TESTS = {
+    "test_cancel_writes_nothing": {"version": ("winxp", "win98")},
+    "test_default_installation": {},
+    "test_all_options_off_ends_with_the_completion_box_only": {},
+    "test_application_starts_before_notepad_after_the_completion_box": {},
+    "test_launches_quote_a_directory_with_a_blank": {},
+    "test_missing_payload_file_aborts_after_the_files_before_it": {},
+    "test_drive_that_does_not_exist_shows_two_boxes": {},
+    "test_component_that_is_a_file_aborts_without_creating_under_it": {},
+    "test_typed_directory_forms": {"typed": ("Apps\\Morvalen",)},
+    "test_list_shows_subdirectories_and_double_clicks_move_through_them": {},
+    "test_choosing_a_drive_moves_to_its_root_and_ok_installs_there": {},
+    "test_cancel_the_close_box_and_escape_restore_the_directory": {},
+    "test_uninstall_entry_and_menu_links": {"typed": (None,)},
+    "test_full_disk_aborts_at_the_file_that_does_not_fit": {"failing": ("Readme.txt",)},
+}
+
+
+def pytest_configure(config):
+    config.addinivalue_line("markers", "guest: also run in the emulated i386 machine")
+
+
+def pytest_collection_modifyitems(items):
+    for item in items:
+        chosen = GUEST_TESTS.get(getattr(item, "originalname", item.name))
+        if chosen is None:
+            continue
+        params = item.callspec.params if hasattr(item, "callspec") else {}
+        if all(params.get(name) in values for name, values in chosen.items()):
+            item.add_marker(pytest.mark.guest)
+
+
+def pytest_terminal_summary(terminalreporter):
+    if FIGURES:
+        terminalreporter.write_line("guest: " + ", ".join(f"{step} {seconds:.1f} s"
+                                                         for step, seconds in FIGURES.items()))
 
 
 @pytest.fixture(scope="session")

@@ -29,6 +29,9 @@ PASSED_ON = ("HOME", "DISPLAY", "XAUTHORITY")
 
 BOOT_TIMEOUT = 300
 
+# Seconds taken by the guest's own steps in this run, printed after the tests.
+FIGURES = {}
+
 
 class GuestError(Exception):
     pass
@@ -121,6 +124,7 @@ class Guest:
             self.shutdown()
             raise GuestError(f"the guest did not come up in {BOOT_TIMEOUT}s; console: {self.console}")
         self.boot_seconds = time.monotonic() - started
+        FIGURES["boot"] = self.boot_seconds
 
     def _connect(self, path):
         end = time.monotonic() + 30
@@ -144,6 +148,7 @@ class Guest:
     def shutdown(self):
         if self.process is None:
             return
+        started = time.monotonic()
         try:
             self._send("quit")
             self.process.wait(timeout=60)
@@ -151,6 +156,7 @@ class Guest:
             self.process.kill()
             self.process.wait()
         self.process = None
+        FIGURES["power-off"] = time.monotonic() - started
         if self._sock:
             self._sock.close()
         shutil.rmtree(self.socket_dir, ignore_errors=True)
