@@ -12,8 +12,15 @@ mount -t sysfs sys /sys
 mkdir -p /dev/shm /dev/pts
 mount -t tmpfs shm /dev/shm
 mount -t devpts pts /dev/pts
-mount -t tmpfs tmp /tmp
 mount -t tmpfs run /run
+# Scratch space on the guest's own memory; /tmp only when the share does not
+# lie under it (a checkout in /tmp).
+mkdir -p /local
+mount -t tmpfs local /local
+case $share in
+/tmp | /tmp/*) ;;
+*) mount -t tmpfs tmp /tmp ;;
+esac
 [ -f /etc/ld.so.cache ] || ldconfig
 
 stty -F /dev/ttyS1 raw -echo

@@ -540,8 +540,8 @@ def guest_prefix():
     if not (made.is_file() and made.read_text() == stamp):
         shutil.rmtree(base, ignore_errors=True)
         started = time.monotonic()
-        guest.shell("mkdir -p /tmp/home")
-        make_base_prefix(base, Path("/tmp/home"), made_in=Path("/tmp/prefix"))
+        guest.shell("mkdir -p /local/home")
+        make_base_prefix(base, Path("/local/home"), made_in=Path("/local/prefix"))
         made.write_text(stamp)
         FIGURES["new prefix"] = time.monotonic() - started
     return base
