@@ -30,8 +30,7 @@ static bool FormatQuotedFile(const char *prefix, const char *dir, const char *na
                              char *out, size_t size)
 {
     return CopyText(out, size, prefix) && AppendChar(out, size, '"')
-        && AppendText(out, size, dir) && AppendChar(out, size, '\\')
-        && AppendText(out, size, name) && AppendChar(out, size, '"');
+        && AppendPath(out, size, dir, name) && AppendChar(out, size, '"');
 }
 
 bool FormatStartCommand(const char *dir, char *out, size_t size)

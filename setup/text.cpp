@@ -103,9 +103,15 @@ char DriveLetterOf(const char *text)
     return (letter >= 'A' && letter <= 'Z') ? letter : 0;
 }
 
+bool AppendPath(char *dst, size_t dstSize, const char *dir, const char *name)
+{
+    return AppendText(dst, dstSize, dir) && AppendChar(dst, dstSize, '\\')
+        && AppendText(dst, dstSize, name);
+}
+
 bool JoinPath(const char *dir, const char *name, char *out, size_t size)
 {
-    return CopyText(out, size, dir) && AppendChar(out, size, '\\') && AppendText(out, size, name);
+    return CopyText(out, size, "") && AppendPath(out, size, dir, name);
 }
 
 static bool InsertText(char *path, size_t size, size_t at, const char *text)

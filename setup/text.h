@@ -19,7 +19,9 @@ bool HasBlank(const char *text);
 /* The upper-cased drive letter when text starts with "X:", else 0. */
 char DriveLetterOf(const char *text);
 
-/* "<dir>\<name>": the separator always goes in, also after a trailing one. */
+/* "<dir>\<name>": the separator always goes in, also after a trailing one.
+   AppendPath adds it to what dst holds, JoinPath makes out just that. */
+bool AppendPath(char *dst, size_t dstSize, const char *dir, const char *name);
 bool JoinPath(const char *dir, const char *name, char *out, size_t size);
 
 /* Gives a path without its drive root one, in place and keeping the rest as

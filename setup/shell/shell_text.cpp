@@ -38,8 +38,7 @@ bool FormatLinkTarget(const char *dir, const char *fileName, char *out, size_t s
 bool FormatAddItemCommand(const char *dir, const char *fileName, const char *title,
                           char *out, size_t size)
 {
-    return CopyText(out, size, "[AddItem(\"") && AppendText(out, size, dir)
-        && AppendChar(out, size, '\\') && AppendText(out, size, fileName)
+    return CopyText(out, size, "[AddItem(\"") && AppendPath(out, size, dir, fileName)
         && AppendText(out, size, "\",\"") && AppendText(out, size, title)
         && AppendText(out, size, "\")]");
 }
