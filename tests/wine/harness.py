@@ -500,8 +500,9 @@ class Run:
             # Powering the guest off ends every program of every prefix.
             guest.shutdown()
             use_guest(None)
-        for prefix in self._prefixes():
-            stop_server(wine_env(prefix, self.home))
+        else:
+            for prefix in self._prefixes():
+                stop_server(wine_env(prefix, self.home))
         for point in mounts_under(self.root):
             unmount(point)
         if keep_machines and any((self.root / "machines").glob("*")):
