@@ -139,7 +139,10 @@ bool CopyRoot(const char *path, char *root, size_t size)
 {
     size_t length = RootLength(path);
     CopyText(root, length < size ? length + 1 : size, path);    /* the root, or what fits */
-    return length > 0 && length < size && (EndsWithSeparator(root) || AppendChar(root, size, '\\'));
+    if (length == 0 || length >= size || !(EndsWithSeparator(root) || AppendChar(root, size, '\\')))
+        return false;
+    root[0] = UpperAscii(root[0]);
+    return true;
 }
 
 bool AppendPath(char *dst, size_t dstSize, const char *dir, const char *name)

@@ -37,8 +37,8 @@ char DriveLetterOf(const char *text);
    path "\\server\share\" (or as much of it as there is). 0 for anything else. */
 size_t RootLength(const char *path);
 
-/* That root with its separator ("X:" gives "X:\"); false when the path has
-   none or it does not fit. */
+/* That root with its separator and the drive letter upper-cased ("x:" gives
+   "X:\\"); false when the path has none or it does not fit. */
 bool CopyRoot(const char *path, char *root, size_t size);
 
 /* "<dir>\<name>": the separator always goes in, also after a trailing one.

@@ -105,5 +105,5 @@ const char *ListedName(const char *longName, const char *shortName)
 
 bool IsDotOrDotDot(const char *name)
 {
-    return TextEquals(name, ".") || TextEquals(name, "..");
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
 }

@@ -65,7 +65,7 @@ static void CheckRoot(const std::string &dir, size_t chosen)
     CHECK_RESULT(RootLength(dir.c_str()) == root.size(), root, dir);
     if (root.empty())
         return;
-    std::string whole = root + (EndsWithSep(root) ? "" : "\\");
+    std::string whole = Upper(root.substr(0, 1)) + root.substr(1) + (EndsWithSep(root) ? "" : "\\");
     CheckFormatted(whole, root, kPathSize, chosen,
                    [&](char *out, size_t n) { return CopyRoot(dir.c_str(), out, n); });
 }

@@ -74,6 +74,23 @@ TEST(Text, AddMissingRootKeepsTheRestAsWritten)
     }
 }
 
+TEST(Text, RootOfADriveOrShareComesWithItsSeparator)
+{
+    const struct { const char *path; size_t size; bool ok; const char *root; } cases[] = {
+        { "c:\\x", 4, true, "C:\\" }, { "d:", 4, true, "D:\\" }, { "d:", 3, false, "d:" },
+        { "\\\\srv\\share\\x\\y", 13, true, "\\\\srv\\share\\" },
+        { "\\\\srv\\share", 13, true, "\\\\srv\\share\\" },
+        { "\\\\srv\\share", 12, false, "\\\\srv\\share" },
+        { "\\\\srv\\share\\x", 12, false, "\\\\srv\\share" },
+        { "\\Apps", 512, false, "" }, { "Apps", 512, false, "" }, { "", 512, false, "" },
+    };
+    for (const auto &c : cases) {
+        std::vector<char> root(c.size, 'x');
+        EXPECT_EQ(CopyRoot(c.path, root.data(), root.size()), c.ok) << c.path << " in " << c.size;
+        EXPECT_STREQ(root.data(), c.root) << c.path << " in " << c.size;
+    }
+}
+
 TEST(Text, JoinPathAlwaysInsertsTheSeparator)
 {
     const struct { const char *dir, *name, *joined; } cases[] = {
