@@ -87,17 +87,18 @@ def pytest_runtest_makereport(item, call):
 
 @pytest.fixture
 def machine_factory(wine_run, request):
-    """Makes machines for the test: machine_factory(version="winxp", quiet_c=False).
+    """Makes machines for the test: machine_factory(version="winxp", quiet_c=False, lang=None);
+    a lang (e.g. "ja_JP.UTF-8") is the locale of every Wine program of the machine.
 
     The machine is not started until the test first runs something, so drives
     can be mapped and files planted first. Every server is stopped (and every
     mount undone) at the end, whatever happened."""
     made = []
 
-    def make(version="winxp", quiet_c=False):
+    def make(version="winxp", quiet_c=False, lang=None):
         base = re.sub(r"[^A-Za-z0-9_.-]+", "_", request.node.name)[:80]
         name = f"{next(_machine_numbers):03d}-{base}"
-        machine = Machine(wine_run, name, version, quiet_c)
+        machine = Machine(wine_run, name, version, quiet_c, lang)
         made.append(machine)
         return machine
 

@@ -28,6 +28,11 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 PAYLOAD = ("Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe")
 LAUNCH_LOG = "morvalen-launch.log"  # in C:\, written by the launch recorders
 
+# Wine takes its ANSI code page from the locale; what its programs write as
+# ANSI text is read back in that code page. Other locales: code page 1252,
+# read as Latin-1 so that any byte reads.
+ANSI_CODE_PAGES = {"ja_JP.UTF-8": "cp932"}
+
 # Bounds for everything that is waited for.
 WINE_CALL_TIMEOUT = 120   # wineboot of a new prefix can take a while on a busy machine
 SERVER_TIMEOUT = 30
@@ -270,12 +275,15 @@ class Launch:
 class Machine:
     """One test's copy of the template prefix and the server that runs it."""
 
-    def __init__(self, run, name, version, quiet_c=False):
+    def __init__(self, run, name, version, quiet_c=False, lang=None):
         self.run = run
         self.name = name
         self.version = version
         self.prefix = run.root / "machines" / name
         self.env = wine_env(self.prefix, run.home)
+        if lang is not None:
+            self.env.update(LANG=lang, LC_ALL=lang)
+        self.ansi = ANSI_CODE_PAGES.get(lang, "latin-1")
         self.mounts = []
         self.started = False
         template = run.template(version)
@@ -403,7 +411,7 @@ class Machine:
                                      WINE_CALL_TIMEOUT, cwd=self.drive_c, check=False)
         if status != 0:
             return None
-        for line in out.decode(errors="replace").splitlines():
+        for line in out.decode(self.ansi, errors="replace").splitlines():
             match = re.match(r"^\s+(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)
             if match and match.group(1).lower() == value.lower():
                 return match.group(3)
@@ -429,7 +437,7 @@ class Machine:
         path = self.drive_c / LAUNCH_LOG
         if not path.exists():
             return []
-        text = path.read_bytes().decode("latin-1")
+        text = path.read_bytes().decode(self.ansi)
         assert text.endswith("\r\n") or not text, f"torn launch log: {text!r}"
         return [Launch(line) for line in text.split("\r\n") if line]
 
