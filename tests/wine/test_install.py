@@ -7,6 +7,7 @@ import os
 import pytest
 
 from harness import LAUNCH_LOG, PAYLOAD
+from shell_support import UNINSTALL_KEY, links_in, menu_links, programs_folder, reg_values
 
 SETUP = "dialog:Morvalen Setup"
 
@@ -21,6 +22,10 @@ ABORTED = "Installation Aborted"
 
 NT_DEFAULT = "C:\\MORVALEN"
 WIN98_DEFAULT = "C:\\Program Files\\Morvalen"
+
+# The locale whose ANSI code page is 932, where a double-byte character's
+# second byte may be the separator's (5C).
+JAPANESE = "ja_JP.UTF-8"
 
 
 def install_steps(directory=None, start=True, readme=True):
@@ -42,8 +47,8 @@ def directory_contents(path):
     return {entry.name: entry.read_bytes() for entry in path.iterdir()} if path.is_dir() else None
 
 
-def ini_record(directory):
-    return b"[install]\r\nInstallPath=" + directory.encode("latin-1") + b"\r\n"
+def ini_record(directory, code_page="latin-1"):
+    return b"[install]\r\nInstallPath=" + directory.encode(code_page) + b"\r\n"
 
 
 def c_drive_tree(machine):
@@ -189,6 +194,25 @@ def test_launches_quote_a_directory_with_a_blank(machine_factory, wine_run):
     assert launches[0].command_line == f'"{WIN98_DEFAULT}\\Morvalen.exe"'
     assert launches[0].directory == WIN98_DEFAULT
     assert launches[1].command_line == f'notepad "{WIN98_DEFAULT}\\readme.txt"'
+
+
+def test_directory_with_double_byte_names_is_used_whole(machine_factory):
+    # 表 is 95 5C and ソ is 83 5C in code page 932: neither trail byte is a separator.
+    machine = machine_factory("win98", lang=JAPANESE)
+    directory = "C:\\ソフト\\表"
+
+    result = machine.run_setup(*install_steps(directory), "box", "exit")
+
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert directory_contents(machine.drive_c / "ソフト" / "表") == payload_contents(machine)
+    assert machine.ini_bytes() == ini_record(directory, "cp932")
+    assert reg_values(machine, UNINSTALL_KEY)["UninstallString"] == ("REG_SZ", f"{directory}\\UNINSTAL.EXE")
+    assert links_in(programs_folder(machine) / "Morvalen", "windows-932") == menu_links(directory)
+    launches = sorted(machine.launches(), key=lambda launch: launch.created)
+    assert [(launch.program, launch.command_line, launch.directory) for launch in launches] == [
+        ("Morvalen.exe", f'"{directory}\\Morvalen.exe"', directory),
+        ("notepad.exe", f'notepad "{directory}\\readme.txt"', directory)]
 
 
 # --- failures --------------------------------------------------------------------
