@@ -4,6 +4,7 @@ leaves it with OK, Cancel, the close box or Escape, and what gets installed
 after it."""
 
 import os
+import re
 from collections import namedtuple
 
 import pytest
@@ -22,6 +23,10 @@ VK_ESCAPE = 27
 
 COMPLETED = ("Installation Succeded", "Installation Completed!")
 NT_DEFAULT = "C:\\MORVALEN"
+
+# Locales and the ANSI code page Wine gives their programs.
+JAPANESE = "ja_JP.UTF-8"   # 932: ソ is 83 5C, its trail byte the separator's
+WESTERN = "C.UTF-8"        # 1252: no Japanese at all
 
 # FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, in the form Wine keeps beside a file.
 HIDDEN_SYSTEM = b"0x6"
@@ -104,6 +109,13 @@ def windows_attributes(machine, pattern):
         if path:
             found[path.rsplit("\\", 1)[-1]] = flags.replace(" ", "")
     return found
+
+
+def short_names(machine, directory):
+    """The short (8.3) names of a directory's subdirectories, as Wine's cmd lists them."""
+    _, out, _ = run_bounded([WINE, "cmd", "/c", "dir", "/x", "/ad", directory], machine.env,
+                            WINE_CALL_TIMEOUT, cwd=machine.drive_c)
+    return re.findall(r"<DIR> +(\S+) +\S", out.decode(errors="replace"))
 
 
 # --- opening -------------------------------------------------------------------
@@ -265,6 +277,51 @@ def test_long_names_and_directories_at_the_limits_of_the_list(machine):
     assert (uncompleted.directory, uncompleted.entries) == (typed[:511], ["[..]"])
     assert lone_texts(result, IDC_DIRECTORY) == [f"C:\\{relative}", relative + "r", typed[:511]]
     assert result.exit_code == 0
+
+
+# --- names in the code page ------------------------------------------------------
+
+def test_double_byte_name_ending_in_the_separator_byte_is_walked_whole(machine_factory):
+    machine = machine_factory("winxp", lang=JAPANESE)
+    make_tree(machine.drive_c, ["ソ/Alpha", "ソ/表/Deep"])
+
+    result = machine.run_setup(
+        SETUP, *browse("C:\\ソ"), *look(), f"dblclk:{IDC_DIR_LIST}:[表]", *look(),
+        f"dblclk:{IDC_DIR_LIST}:[..]", *look(), f"dblclk:{IDC_DIR_LIST}:[..]", *look(),
+        *leave(), f"click:{IDCANCEL}", "exit")
+
+    so, hyo = entries_of(machine.drive_c / "ソ"), entries_of(machine.drive_c / "ソ" / "表")
+    assert so == ["[..]", "[Alpha]", "[表]"] and hyo == ["[..]", "[Deep]"]
+    seen = [(view.directory, view.entries, view.drive) for view in views(result)]
+    # The root's order is the list box's own.
+    assert seen[3][::2] == ("C:\\", "C:\\") and sorted(seen[3][1]) == sorted(entries_of(machine.drive_c))
+    assert seen[:3] == [("C:\\ソ", so, "C:\\"), ("C:\\ソ\\表", hyo, "C:\\"), ("C:\\ソ", so, "C:\\")]
+    assert result.exit_code == 0
+
+
+def test_name_the_code_page_cannot_show_is_listed_by_its_short_name(machine_factory):
+    machine = machine_factory("winxp", lang=WESTERN)
+    make_tree(machine.drive_c, ["uni/データ/Inner"])
+    machine.start()
+    [short] = short_names(machine, "C:\\uni")
+    chosen = f"C:\\uni\\{short}"
+
+    result = machine.run_setup(
+        SETUP, *browse("C:\\uni"), *look(), f"dblclk:{IDC_DIR_LIST}:[{short}]", *look(),
+        *leave(f"click:{IDOK}"), f"get:{IDC_DIRECTORY}", *install_without_launches())
+
+    assert "?" not in short
+    listed, entered = views(result)
+    assert listed.entries == ["[..]", f"[{short}]"]
+    # Entered, it is the folder itself: its own subfolder is listed.
+    assert (entered.directory, entered.entries) == (chosen, ["[..]", "[Inner]"])
+    assert lone_texts(result, IDC_DIRECTORY) == [chosen]
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert machine.ini_bytes() == b"[install]\r\nInstallPath=" + chosen.encode() + b"\r\n"
+    assert sorted(path.name for path in (machine.drive_c / "uni" / "データ").iterdir()) == sorted(
+        PAYLOAD + ("Inner",))
+    assert [path.name for path in (machine.drive_c / "uni").iterdir()] == ["データ"]
 
 
 # --- drives -------------------------------------------------------------------------
