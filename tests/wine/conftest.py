@@ -30,7 +30,7 @@ GUEST_TESTS = {
     "test_application_starts_before_notepad_after_the_completion_box": {},
     "test_launches_quote_a_directory_with_a_blank": {},
     "test_missing_payload_file_aborts_after_the_files_before_it": {},
-    "test_drive_that_does_not_exist_shows_two_boxes": {},
+    "test_drive_that_does_not_exist_shows_two_boxes": {"typed": ("Q:\\X",)},
     "test_component_that_is_a_file_aborts_without_creating_under_it": {},
     "test_typed_directory_forms": {"typed": ("Apps\\Morvalen",)},
     "test_list_shows_subdirectories_and_double_clicks_move_through_them": {},

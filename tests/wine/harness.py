@@ -310,12 +310,24 @@ class Machine:
         Path(directory).mkdir(parents=True, exist_ok=True)
         (self.prefix / "dosdevices" / f"{letter.lower()}:").symlink_to(directory)
 
-    def mount_tmpfs(self, letter, size):
-        """A fresh tmpfs of the given size (mount's syntax, e.g. 8m or 6g) as a drive."""
-        point = self.run.root / "mnt" / f"{self.name}-{letter.lower()}"
+    def map_share(self, unc, directory):
+        """A network share \\\\server\\share, which Wine finds through a link named in lower case."""
+        assert not self.started, "links are read when the server starts"
+        server, share = unc.lstrip("\\").lower().split("\\")
+        Path(directory).mkdir(parents=True, exist_ok=True)
+        (self.prefix / "dosdevices" / "unc" / server).mkdir(parents=True, exist_ok=True)
+        (self.prefix / "dosdevices" / "unc" / server / share).symlink_to(directory)
+
+    def mount_tmpfs(self, where, size):
+        """A fresh tmpfs of the given size (mount's syntax, e.g. 8m or 6g) as a
+        drive (a letter) or a network share (\\\\server\\share)."""
+        point = self.run.root / "mnt" / f"{self.name}-{re.sub(r'[^a-z0-9]+', '-', where.lower())}"
         point.mkdir(parents=True)
         self._mount(["-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(point)], point)
-        self.map_drive(letter, point)
+        if where.startswith("\\"):
+            self.map_share(where, point)
+        else:
+            self.map_drive(where, point)
         return point
 
     def _mount_quiet_c(self, lower):

@@ -377,6 +377,42 @@ def test_choosing_a_drive_moves_to_its_root_and_ok_installs_there(machine_factor
     assert not machine.path(NT_DEFAULT).exists()
 
 
+# --- network shares ----------------------------------------------------------------
+
+def test_network_directory_is_walked_up_to_its_share(machine_factory):
+    machine = machine_factory("winxp")
+    share = machine.mount_tmpfs("\\\\fileserver\\apps", "8m")
+    make_tree(share, ["Tools/Sub/Deep", "Tools/Other", "Data"])
+    share_free = kilobytes(machine, share)
+    up = [f"dblclk:{IDC_DIR_LIST}:[..]"] + look()
+
+    result = machine.run_setup(
+        SETUP, *browse("\\\\fileserver\\apps\\Tools"), *look(),
+        f"dblclk:{IDC_DIR_LIST}:[Sub]", *look(), *up, *up, *up,
+        *leave(f"click:{IDOK}"), f"get:{IDC_DIRECTORY}",
+        *browse(), *look(), f"select:{IDC_DRIVE_LIST}:C:\\", *look(),
+        *leave(), *browse("\\\\fileserver\\apps\\Tools"), f"dblclk:{IDC_DIR_LIST}:[Sub]",
+        *leave(f"click:{IDOK}"), f"get:{IDC_DIRECTORY}", f"click:{IDCANCEL}", "exit")
+
+    root = "\\\\fileserver\\apps\\"
+    tools = View(root + "Tools", share_free, entries_of(share / "Tools"), None)
+    at_root = View(root, share_free, entries_of(share), None)
+    assert tools.entries == ["[..]", "[Other]", "[Sub]"]
+    seen = views(result)
+    assert seen[:6] == [
+        tools,                 # as typed, with no drive selected
+        View(root + "Tools\\Sub", share_free, ["[..]", "[Deep]"], None),
+        tools,
+        at_root,               # up to the share's root, and no further
+        at_root,
+        at_root,               # reopened on what OK handed back
+    ]
+    assert (seen[6].directory, seen[6].drive) == ("C:\\", "C:\\")
+    assert sorted(seen[6].entries) == sorted(entries_of(machine.drive_c))
+    assert lone_texts(result, IDC_DIRECTORY) == [root, root + "Tools\\Sub"]
+    assert result.exit_code == 0
+
+
 # --- leaving ----------------------------------------------------------------------
 
 def test_cancel_the_close_box_and_escape_restore_the_directory(machine_factory):

@@ -230,16 +230,21 @@ def test_missing_payload_file_aborts_after_the_files_before_it(machine):
     assert machine.launches() == []
 
 
-def test_drive_that_does_not_exist_shows_two_boxes(machine):
+# A root that cannot be entered: a drive letter, or a network share, with nothing behind it.
+@pytest.mark.parametrize("typed, root", [
+    ("Q:\\X", "Q:\\"),
+    ("\\\\nowhere\\apps\\X", "\\\\nowhere\\apps\\"),   # never made on C: instead
+], ids=["drive", "share"])
+def test_drive_that_does_not_exist_shows_two_boxes(machine, typed, root):
     before = c_drive_tree(machine)
 
-    result = machine.run_setup(*install_steps("Q:\\X"), "box", "box", "exit")
+    result = machine.run_setup(*install_steps(typed), "box", "box", "exit")
 
-    assert result.boxes == [("Can't change to directory", "Q:\\"),
-                            (ABORTED, 'Unable to install:  Can\'t make path "Q:\\X"')]
+    assert result.boxes == [("Can't change to directory", root),
+                            (ABORTED, f'Unable to install:  Can\'t make path "{typed}"')]
     assert result.exit_code == 1
     # The record is written before the directory is made, so it stays.
-    assert machine.ini_bytes() == ini_record("Q:\\X")
+    assert machine.ini_bytes() == ini_record(typed)
     assert c_drive_tree(machine) == before | {os.path.join("windows", "morvalen.ini")}
     assert machine.launches() == []
 
@@ -295,6 +300,25 @@ def test_typed_directory_forms(machine, typed, created, used):
     # The join inserts its separator also after a trailing one.
     assert [(launch.program, launch.command_line, launch.directory) for launch in machine.launches()] == [
         ("Morvalen.exe", f'"{used}\\Morvalen.exe"', created)]
+
+
+def test_network_directory_is_installed_on_the_share(machine):
+    # The share on a tmpfs of its own, so its free figure is exact.
+    share = machine.mount_tmpfs("\\\\fileserver\\apps", "8m")
+    directory = "\\\\fileserver\\apps\\Morvalen"
+    share_free = f"{machine.free_kilobytes(share)}kB"
+    before = c_drive_tree(machine)
+
+    result = machine.run_setup(SETUP, f"type:{IDC_DIRECTORY}:{directory}", "tab", f"get:{IDC_FREE_SPACE}",
+                               *install_steps(start=False, readme=False)[1:], "box", "exit")
+
+    assert result.text(IDC_FREE_SPACE) == share_free
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert directory_contents(share / "Morvalen") == payload_contents(machine)
+    assert machine.ini_bytes() == ini_record(directory)
+    # Never given a drive: nothing lands on C: but the record.
+    assert c_drive_tree(machine) == before | {os.path.join("windows", "morvalen.ini")}
 
 
 def test_install_twice_replaces_the_files(machine):
