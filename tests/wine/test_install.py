@@ -3,6 +3,7 @@ and what the installation leaves behind (files, INI record, launches, boxes,
 exit status)."""
 
 import os
+import stat
 
 import pytest
 
@@ -321,10 +322,21 @@ def test_network_directory_is_installed_on_the_share(machine):
     assert c_drive_tree(machine) == before | {os.path.join("windows", "morvalen.ini")}
 
 
-def test_install_twice_replaces_the_files(machine):
+def writable_by_owner(directory):
+    """Name -> whether the owner may write the file: Wine shows the read-only attribute otherwise."""
+    return {entry.name: bool(entry.stat().st_mode & stat.S_IWUSR) for entry in directory.iterdir()}
+
+
+# The payload as on a hard disk, or as on a CD, where every file is read-only.
+@pytest.mark.parametrize("payload_mode", [0o644, 0o444], ids=["writable-payload", "read-only-payload"])
+def test_install_twice_replaces_the_files(machine, payload_mode):
+    for name in PAYLOAD:
+        (machine.payload_dir / name).chmod(payload_mode)
     first = machine.run_setup(*install_steps(start=False, readme=False), "box", "exit")
     assert (first.boxes, first.exit_code) == ([COMPLETED], 0)
     installed = machine.path(NT_DEFAULT)
+    # The copies never carry the medium's read-only attribute.
+    assert writable_by_owner(installed) == dict.fromkeys(PAYLOAD, True)
     (machine.payload_dir / "Readme.txt").write_bytes(b"Morvalen 2.0, second edition\r\n")
     (installed / "Order.txt").write_bytes(b"changed by the user\r\n")
 
@@ -332,6 +344,7 @@ def test_install_twice_replaces_the_files(machine):
 
     assert (second.boxes, second.exit_code) == ([COMPLETED], 0)
     assert directory_contents(installed) == payload_contents(machine)
+    assert writable_by_owner(installed) == dict.fromkeys(PAYLOAD, True)
     assert machine.ini_bytes() == ini_record(NT_DEFAULT)
 
 
