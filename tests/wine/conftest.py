@@ -29,6 +29,7 @@ GUEST_TESTS = {
     "test_all_options_off_ends_with_the_completion_box_only": {},
     "test_application_starts_before_notepad_after_the_completion_box": {},
     "test_launches_quote_a_directory_with_a_blank": {},
+    "test_directory_with_double_byte_names_is_used_whole": {},
     "test_missing_payload_file_aborts_after_the_files_before_it": {},
     "test_drive_that_does_not_exist_shows_two_boxes": {"typed": ("Q:\\X",)},
     "test_component_that_is_a_file_aborts_without_creating_under_it": {},

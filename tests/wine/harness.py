@@ -283,6 +283,8 @@ class Machine:
         self.env = wine_env(self.prefix, run.home)
         if lang is not None:
             self.env.update(LANG=lang, LC_ALL=lang)
+            if guest is not None:
+                self.env["LOCPATH"] = str(guest_locales(lang))
         self.ansi = ANSI_CODE_PAGES.get(lang, "latin-1")
         self.mounts = []
         self.started = False
@@ -566,6 +568,29 @@ def guest_prefix():
         made.write_text(stamp)
         FIGURES["new prefix"] = time.monotonic() - started
     return base
+
+
+def guest_locales(lang):
+    """A folder for the guest's LOCPATH that holds the locale: its root has no
+    locale sources, so the locale is compiled here. Compiled locales depend
+    only on the C library's version, the same Debian release on both sides,
+    and on the byte order; the guest is asked to load it, to be sure."""
+    folder = guest.work / "locales"
+    if lang in _guest_locales_loaded:
+        return folder
+    name, _, charset = lang.partition(".")
+    if not (folder / lang / "LC_CTYPE").is_file():
+        (folder / lang).mkdir(parents=True, exist_ok=True)
+        run_bounded(["localedef", "--no-archive", "-c", "-i", name, "-f", charset, str(folder / lang)],
+                    os.environ, WINE_CALL_TIMEOUT)
+    status, out, err = guest.shell('LOCPATH="$1" LC_ALL="$2" locale charmap', str(folder), lang)
+    if status != 0 or err or out.decode().strip() != charset:
+        raise HarnessError(f"the guest cannot load {lang} from {folder}: {out!r} {err!r}")
+    _guest_locales_loaded.add(lang)
+    return folder
+
+
+_guest_locales_loaded = set()
 
 
 def add_user_value(prefix, key, name, text):
