@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   cmake make g++ googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
-  wine wine64 xvfb xauth xdotool imagemagick
+  wine wine64 fonts-wine xvfb xauth xdotool imagemagick
   liblnk-utils icoutils
   python3 python3-pytest
   clang libclang-rt-14-dev

@@ -5,7 +5,7 @@
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$root/build/i686/setup.exe}
-limit=18432
+limit=18944
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
 
@@ -39,7 +39,7 @@ CopyFileA CreateDirectoryA DeleteFileA FindClose FindFirstFileA FindNextFileA
 GetCurrentDirectoryA GetDiskFreeSpaceA GetLogicalDrives GetModuleHandleA GetProcAddress
 LoadLibraryA FreeLibrary
 GetVersion GetVersionExA MultiByteToWideChar SetCurrentDirectoryA WinExec
-WritePrivateProfileStringA GetFileAttributesA ExitProcess GetLastError SetErrorMode
+WritePrivateProfileStringA GetFileAttributesA SetFileAttributesA GetCPInfo ExitProcess GetLastError SetErrorMode
 CheckDlgButton DialogBoxParamA EndDialog GetDesktopWindow GetDlgItem GetDlgItemTextA
 GetParent GetWindowRect InvalidateRect IsDlgButtonChecked MessageBoxA SendDlgItemMessageA
 SendMessageA SetDlgItemTextA SetFocus SetWindowPos SetWindowTextA CopyRect OffsetRect

@@ -26,6 +26,10 @@ echo "demo: making a Wine prefix in $WINEPREFIX ($version)"
 # Without a window manager, unmanaged windows keep Wine fast under Xvfb.
 [ -n "${DISPLAY:-}" ] || "$wine" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 "$wineserver" -w
+# Debian's Wine 8.0 looks for its own fonts (fonts-wine) under "<data dir>\../fonts", a path
+# it cannot open, so Marlett, MS Sans Serif and System fall back to other fonts and the
+# caption's close box shows an "r". In the prefix's Fonts folder Wine finds them.
+cp /usr/share/wine/fonts/* "$WINEPREFIX/drive_c/windows/Fonts/"
 
 payload=$WINEPREFIX/drive_c/payload
 mkdir -p "$payload"

@@ -2,7 +2,7 @@
 #include "text.h"
 
 static const char kMakePathPrefix[] = "Unable to install:  Can't make path \"";
-static const char kEllipsis[] = "...";
+static const char kCutEnd[] = "...\"";
 
 void FormatMakePathMessage(const char *dir, char *out, size_t size)
 {
@@ -12,12 +12,16 @@ void FormatMakePathMessage(const char *dir, char *out, size_t size)
         return;
     /* Too long: keep as much of the directory as leaves room for the end. */
     size_t keep = sizeof kMakePathPrefix - 1;
-    size_t tail = sizeof kEllipsis - 1 + 1;
+    size_t tail = sizeof kCutEnd - 1;
     if (size < keep + tail + 1)
         return;
-    out[size - 1 - tail] = '\0';
-    AppendText(out, size, kEllipsis);
-    AppendChar(out, size, '"');
+    /* Cut between characters, never inside a double-byte one; the text
+       reaches the limit, so the walk stops there. */
+    char *end = out + keep, *limit = out + size - 1 - tail;
+    for (char *next; (next = NextChar(end)) <= limit;)
+        end = next;
+    *end = '\0';
+    AppendText(out, size, kCutEnd);
 }
 
 bool FormatCopyMessage(const char *name, char *out, size_t size)

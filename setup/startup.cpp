@@ -41,6 +41,11 @@ void StartUp(HINSTANCE instance)
     /* A drive without a medium then fails its queries quietly (0kB free, only
        "[..]" listed) instead of raising the platform's own "no disk" box. */
     SetErrorMode(SEM_FAILCRITICALERRORS);
+    /* Paths are ANSI text: in a double-byte code page a trail byte can be
+       the separator's byte, so every path scan must know the lead bytes. */
+    CPINFO codePage;
+    if (GetCPInfo(CP_ACP, &codePage))
+        SetLeadByteRanges(codePage.LeadByte, MAX_LEADBYTES);
     g_setup.requiredBytes = 296960;
     g_setup.addToMenu = g_setup.viewReadme = g_setup.startAfter = 1;
     CopyText(g_setup.installDir, sizeof g_setup.installDir, "C:\\MORVALEN");

@@ -1,5 +1,22 @@
 #include "text.h"
 
+/* Filled once at start-up from the ANSI code page; zero (single-byte) until then. */
+static bool leadBytes[256];
+
+void SetLeadByteRanges(const unsigned char *ranges, size_t count)
+{
+    for (unsigned c = 0; c < 256; c++)
+        leadBytes[c] = false;
+    for (; count >= 2 && ranges[0]; ranges += 2, count -= 2)
+        for (unsigned c = ranges[0]; c <= ranges[1]; c++)
+            leadBytes[c] = true;
+}
+
+const char *NextChar(const char *text)
+{
+    return text + (leadBytes[(unsigned char)text[0]] && text[1] ? 2 : 1);
+}
+
 size_t TextLength(const char *text)
 {
     size_t n = 0;
@@ -72,8 +89,10 @@ bool TextEquals(const char *a, const char *b)
 
 bool EndsWithSeparator(const char *text)
 {
-    size_t n = TextLength(text);
-    return n > 0 && text[n - 1] == '\\';
+    bool separator = false;
+    for (; *text; text = NextChar(text))
+        separator = *text == '\\';
+    return separator;
 }
 
 char UpperAscii(char c)
@@ -83,14 +102,14 @@ char UpperAscii(char c)
 
 void UpperAsciiText(char *text)
 {
-    for (; *text; text++)
+    for (; *text; text = NextChar(text))
         *text = UpperAscii(*text);
 }
 
-bool HasBlank(const char *text)
+bool HasChar(const char *text, char c)
 {
     for (; *text; text++)
-        if (*text == ' ')
+        if (*text == c)
             return true;
     return false;
 }
@@ -101,6 +120,26 @@ char DriveLetterOf(const char *text)
         return 0;
     char letter = UpperAscii(text[0]);
     return (letter >= 'A' && letter <= 'Z') ? letter : 0;
+}
+
+size_t RootLength(const char *path)
+{
+    if (DriveLetterOf(path))
+        return path[2] == '\\' ? 3 : 2;
+    if (path[0] != '\\' || path[1] != '\\')
+        return 0;
+    /* "\\server\share\": up to and past the second separator after the start. */
+    const char *p = path + 2;
+    for (int separators = 0; *p && separators < 2; p = NextChar(p))
+        separators += *p == '\\';
+    return (size_t)(p - path);
+}
+
+bool CopyRoot(const char *path, char *root, size_t size)
+{
+    size_t length = RootLength(path);
+    CopyText(root, length < size ? length + 1 : size, path);    /* the root, or what fits */
+    return length > 0 && length < size && (EndsWithSeparator(root) || AppendChar(root, size, '\\'));
 }
 
 bool AppendPath(char *dst, size_t dstSize, const char *dir, const char *name)
@@ -128,6 +167,8 @@ static bool InsertText(char *path, size_t size, size_t at, const char *text)
 
 bool AddMissingRoot(char *path, size_t size, char currentDrive)
 {
+    if (path[0] == '\\' && path[1] == '\\')
+        return true;    /* a network path: a drive would name another place */
     if (DriveLetterOf(path))
         return path[2] == '\\' || InsertText(path, size, 2, "\\");
     if (!currentDrive)

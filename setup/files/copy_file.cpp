@@ -12,13 +12,25 @@ static void RemovePartialTarget(DWORD error, const char *target)
         DeleteFileA(target);
 }
 
+/* A copy takes the source's attributes along, and files on a CD are all
+   read-only: the installed file must not be, or the next run from the same
+   medium could not replace it. */
+static void ClearReadOnly(const char *target)
+{
+    DWORD attributes = GetFileAttributesA(target);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+        SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY);
+}
+
 void CopyInstallFile(const char *fromDir, const char *toDir, const char *name)
 {
     char source[PATH_TEXT_SIZE], target[PATH_TEXT_SIZE];
     if (JoinPath(fromDir, name, source, sizeof source)
         && JoinPath(toDir, name, target, sizeof target)) {
-        if (CopyFileA(source, target, FALSE))
+        if (CopyFileA(source, target, FALSE)) {
+            ClearReadOnly(target);
             return;
+        }
         RemovePartialTarget(GetLastError(), target);
     }
     char message[PATH_TEXT_SIZE];

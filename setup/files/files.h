@@ -2,7 +2,8 @@
 #ifndef MORVALEN_FILES_H
 #define MORVALEN_FILES_H
 
-/* Creates every component of path and leaves the current directory there. */
+/* Creates every component of path, from its drive or network root, and
+   leaves the current directory there. */
 int MakeInstallPath(const char *path);
 
 /* Copies one payload file; aborts the setup when it cannot. */

@@ -1,6 +1,5 @@
 #include "files.h"
 #include "path_text.h"
-#include "../platform.h"
 #include "../setup_state.h"
 #include "../text.h"
 
@@ -10,16 +9,12 @@ int MakeInstallPath(const char *path)
     if (!CopyText(work, sizeof work, path))
         return 0;
 
-    char drive = DriveLetterOf(work);
-    char *cursor = work;
-    if (drive)
-        cursor += 2;
-    else
-        drive = CurrentDriveLetter();
-    if (!drive)
+    /* The walk starts at the root of the drive or network share, which the
+       sequence has given every directory. */
+    char root[PATH_TEXT_SIZE];
+    char *cursor = work + RootLength(work);
+    if (!CopyRoot(work, root, sizeof root))
         return 0;
-
-    char root[4] = { drive, ':', '\\', '\0' };
     if (!SetCurrentDirectoryA(root)) {
         MessageBoxA(0, root, "Can't change to directory", MB_OK | MB_ICONERROR);
         return 0;

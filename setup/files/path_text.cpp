@@ -1,4 +1,5 @@
 #include "path_text.h"
+#include "../text.h"
 
 char *NextComponent(char **cursor)
 {
@@ -11,7 +12,7 @@ char *NextComponent(char **cursor)
     }
     char *start = p;
     while (*p && *p != '\\')
-        p++;
+        p = NextChar(p);    /* a trail byte may be the separator's byte */
     if (*p)
         *p++ = '\0';
     *cursor = p;

@@ -6,7 +6,7 @@ bool FormatUninstallString(const char *dir, char *out, size_t size)
     char path[512];
     if (!JoinPath(dir, "UNINSTAL.EXE", path, sizeof path))
         return false;
-    if (!HasBlank(path))
+    if (!HasChar(path, ' '))
         return CopyText(out, size, path);
     return CopyText(out, size, "\"") && AppendText(out, size, path)
         && AppendChar(out, size, '"');

@@ -20,7 +20,8 @@ static void FillDriveList(HWND window)
     for (const char *entry = drives; *entry; entry += TextLength(entry) + 1)
         SendDlgItemMessageA(window, IDC_DRIVE_LIST, CB_ADDSTRING, 0, (LPARAM)entry);
 
-    /* Select the directory's drive; none when it is not in the list. */
+    /* Select the directory's drive; none when it is not in the list, nor for
+       a network path, whose "\" starts no entry. */
     char letter[2] = { g_setup.installDir[0], '\0' };
     LRESULT index = letter[0]
         ? SendDlgItemMessageA(window, IDC_DRIVE_LIST, CB_FINDSTRING, (WPARAM)-1, (LPARAM)letter)

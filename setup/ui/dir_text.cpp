@@ -43,24 +43,24 @@ bool CompleteDriveLetter(char *path, size_t size, char currentDrive)
     return true;
 }
 
-static size_t DropTrailingSeparators(char *dir, size_t length)
-{
-    while (length > 0 && dir[length - 1] == '\\')
-        dir[--length] = '\0';
-    return length;
-}
-
 void GoToParent(char *dir, size_t size)
 {
-    size_t length = DropTrailingSeparators(dir, TextLength(dir));
-    while (length > 0 && dir[length - 1] != '\\')
-        length--;
-    if (length > 0)
-        DropTrailingSeparators(dir, length);
-    else if (DriveLetterOf(dir))
-        dir[2] = '\0';     /* "C:foo" lies in the root of C: */
-    if (TextLength(dir) == 2 && dir[1] == ':')
-        AppendChar(dir, size, '\\');
+    /* The parent ends where the separators before the last component begin,
+       and never inside the root. */
+    size_t root = RootLength(dir), parent = root, end = root;
+    for (const char *p = dir + root; *p;) {
+        if (*p == '\\') {
+            p++;
+            continue;
+        }
+        parent = end;
+        while (*p && *p != '\\')
+            p = NextChar(p);
+        end = (size_t)(p - dir);
+    }
+    dir[parent] = '\0';
+    if (parent == root && root > 0 && !EndsWithSeparator(dir))
+        AppendChar(dir, size, '\\');     /* "C:foo" lies in the root of C: */
 }
 
 bool EnterChild(char *dir, size_t size, const char *name)
@@ -96,6 +96,11 @@ bool MakeDirectoryEntry(const char *name, char *entry, size_t size)
 {
     return CopyText(entry, size, "[") && AppendText(entry, size, name)
         && AppendChar(entry, size, ']');
+}
+
+const char *ListedName(const char *longName, const char *shortName)
+{
+    return HasChar(longName, '?') && shortName[0] ? shortName : longName;
 }
 
 bool IsDotOrDotDot(const char *name)

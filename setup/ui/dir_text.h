@@ -21,7 +21,8 @@ bool PackDriveList(uint32_t mask, char *buffer, size_t size);
    current drive letter or the result would not fit. */
 bool CompleteDriveLetter(char *path, size_t size, char currentDrive);
 
-/* The "[..]" step: one directory up, never above the drive root. */
+/* The "[..]" step: one directory up, never above the root of the drive or
+   of the network share ("\\server\share\"); a root comes back with its separator. */
 void GoToParent(char *dir, size_t size);
 
 /* Enters the subdirectory name; false and unchanged when it would not fit. */
@@ -35,6 +36,11 @@ bool MakeSearchPattern(const char *dir, char *pattern, size_t size);
 
 /* "[name]" as listed for a subdirectory. */
 bool MakeDirectoryEntry(const char *name, char *entry, size_t size);
+
+/* The name to list and enter a found directory by: its short name when the
+   long one came back with "?" (a character of a name the code page cannot
+   show, which no file name can hold) and there is a short name. */
+const char *ListedName(const char *longName, const char *shortName);
 
 /* The search's own "." and ".." entries. */
 bool IsDotOrDotDot(const char *name);

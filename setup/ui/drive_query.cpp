@@ -21,8 +21,9 @@ typedef BOOL (WINAPI *DiskFreeSpaceExFn)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGE
 
 ULONGLONG InstallDriveFreeBytes()
 {
-    char root[4] = { DriveLetterOf(g_setup.installDir), ':', '\\', '\0' };
-    const char *volume = root[0] ? root : 0;
+    /* The drive's or the network share's root; the current drive's otherwise. */
+    char root[PATH_TEXT_SIZE];
+    const char *volume = CopyRoot(g_setup.installDir, root, sizeof root) ? root : 0;
 
     /* Looked up at run time: the first Windows 95 edition lacks it, and only
        it reports volumes above 2 GB correctly there. */
@@ -78,7 +79,8 @@ void FillDirectoryList(HWND listBox, const char *directory)
                order of a search is the file system's, not ours. */
             if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 && !IsDotOrDotDot(found.cFileName)
-                && MakeDirectoryEntry(found.cFileName, entry, sizeof entry))
+                && MakeDirectoryEntry(ListedName(found.cFileName, found.cAlternateFileName),
+                                      entry, sizeof entry))
                 SendMessageA(listBox, LB_ADDSTRING, 0, (LPARAM)entry);
         } while (FindNextFileA(search, &found));
         FindClose(search);

@@ -1,6 +1,8 @@
 /* What the fuzz targets share: heap blocks of exactly the size under test, so
    that ASan reports any write or read one past the end; a check that stops
-   the run with its reason; and the input cut into lines of text. */
+   the run with its reason; the input cut into lines of text; the code page
+   the input chose; and models of the path rules, which split a text into
+   characters on their own. */
 #ifndef MORVALEN_FUZZ_CHECK_H
 #define MORVALEN_FUZZ_CHECK_H
 
@@ -11,6 +13,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
+#include "text.h"
 
 /* Bytes outside printable ASCII shown as \xNN. */
 inline std::string Shown(const std::string &text)
@@ -106,17 +109,50 @@ inline bool StartsWith(const std::string &text, const std::string &prefix)
     return text.compare(0, prefix.size(), prefix) == 0;
 }
 
-inline bool EndsWithSep(const std::string &text)
+/* Lead bytes of the code page the input chose: none (a single-byte page),
+   those of 932, or the 81-FE of 936, 949 and 950. */
+inline bool g_leadByte[256];
+
+inline void UseCodePage(const uint8_t *sizeBytes)
 {
-    return !text.empty() && text.back() == '\\';
+    static const unsigned char kRanges[3][6] = {
+        { 0 }, { 0x81, 0x9F, 0xE0, 0xFC, 0 }, { 0x81, 0xFE, 0 },
+    };
+    const unsigned char *ranges = kRanges[(sizeBytes[1] >> 2) % 3];
+    SetLeadByteRanges(ranges, sizeof kRanges[0]);
+    for (int c = 0; c < 256; c++)
+        g_leadByte[c] = (ranges[0] && c >= ranges[0] && c <= ranges[1])
+            || (ranges[2] && c >= ranges[2] && c <= ranges[3]);
 }
 
-inline std::string Upper(std::string text)
+/* The characters of a text: a lead byte and the byte after it make one. */
+inline std::vector<std::string> Chars(const std::string &text)
 {
-    for (char &c : text)
-        if (c >= 'a' && c <= 'z')
-            c = (char)(c - 'a' + 'A');
-    return text;
+    std::vector<std::string> chars;
+    for (size_t i = 0; i < text.size(); i++) {
+        size_t n = g_leadByte[(unsigned char)text[i]] && i + 1 < text.size() ? 2 : 1;
+        chars.push_back(text.substr(i, n));
+        i += n - 1;
+    }
+    return chars;
+}
+
+inline bool EndsWithSep(const std::string &text)
+{
+    std::vector<std::string> chars = Chars(text);
+    return !chars.empty() && chars.back() == "\\";
+}
+
+/* ASCII letters upper-cased, double-byte characters left alone. */
+inline std::string Upper(const std::string &text)
+{
+    std::string upper;
+    for (std::string c : Chars(text)) {
+        if (c.size() == 1 && c[0] >= 'a' && c[0] <= 'z')
+            c[0] = (char)(c[0] - 'a' + 'A');
+        upper += c;
+    }
+    return upper;
 }
 
 inline char DriveOf(const std::string &text)
@@ -132,15 +168,57 @@ inline std::vector<std::string> Components(const std::string &text)
 {
     std::vector<std::string> parts;
     std::string part;
-    for (char c : text + '\\') {
-        if (c != '\\') {
+    for (const std::string &c : Chars(text)) {
+        if (c != "\\") {
             part += c;
         } else if (!part.empty()) {
             parts.push_back(part);
             part.clear();
         }
     }
+    if (!part.empty())
+        parts.push_back(part);
     return parts;
+}
+
+/* The root a path starts with: "X:" or "X:\", or "\\server\share\" of a
+   network path, as much of it as there is; empty for anything else. */
+inline std::string RootOf(const std::string &text)
+{
+    if (DriveOf(text))
+        return text.substr(0, text.size() > 2 && text[2] == '\\' ? 3 : 2);
+    if (!StartsWith(text, "\\\\"))
+        return std::string();
+    std::string root = "\\\\";
+    int separators = 0;
+    for (const std::string &c : Chars(text.substr(2))) {
+        if (separators == 2)
+            break;
+        root += c;
+        separators += c == "\\";
+    }
+    return root;
+}
+
+/* One directory up: the text up to the end of the component before the
+   last one, or the root, which then comes with its separator. */
+inline std::string Parent(const std::string &text)
+{
+    std::string root = RootOf(text);
+    std::vector<size_t> ends;     /* where each component ends */
+    size_t at = root.size();
+    std::string previous = "\\";
+    for (const std::string &c : Chars(text.substr(root.size()))) {
+        at += c.size();
+        if (c != "\\" && previous == "\\")
+            ends.push_back(at);
+        else if (c != "\\")
+            ends.back() = at;
+        previous = c;
+    }
+    if (ends.size() >= 2)
+        return text.substr(0, ends[ends.size() - 2]);
+    return root + (root.empty() || EndsWithSep(root) ? "" : "\\");
 }
 
 /* The sizes worth trying: the caller's own, one short of the text, exact,
@@ -165,10 +243,12 @@ inline std::vector<size_t> InPlaceSizes(const std::string &text, size_t needed, 
     return sizes;
 }
 
-/* A path with its drive root put in where it lacks one, the rest as written;
-   empty when there is no drive to go by. */
+/* A path with its drive root put in where it lacks one, the rest as written
+   (a network path has its root); empty when there is no drive to go by. */
 inline std::string Rooted(const std::string &path, char currentDrive)
 {
+    if (StartsWith(path, "\\\\"))
+        return path;
     if (DriveOf(path))
         return path.substr(0, 2) + (path.size() > 2 && path[2] == '\\' ? "" : "\\") + path.substr(2);
     if (!currentDrive)

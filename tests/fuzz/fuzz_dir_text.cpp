@@ -1,6 +1,7 @@
 /* The directory selection's text work. Input: a drive byte, two bytes of a
    buffer size, four of a drive mask, eight of a byte count, then lines; the
-   first line is the typed directory, each further one an entry opened. */
+   first line is the typed directory, each further one an entry opened. The
+   size's unused high bits choose the code page. */
 #include "fuzz_check.h"
 #include "ui/dir_text.h"
 
@@ -44,26 +45,14 @@ static void CheckCompleteDriveLetter(const std::string &path, char drive, size_t
     }
 }
 
-/* One directory up: a text with a drive loses its last component and
-   keeps the drive; "X:\..." is cut right after the component before, or
-   becomes the bare root. Any other text may only be shortened, or
-   completed to a root. */
-static void CheckOneUp(const std::string &before, const std::string &after)
+/* One directory up, as the model has it; a root's separator comes only
+   where the buffer has room for it. */
+static void CheckOneUp(const std::string &before, const std::string &after, size_t size)
 {
-    bool cut = StartsWith(before, after);
-    bool root = after.size() == 3 && after[1] == ':' && after[2] == '\\'
-        && StartsWith(before, after.substr(0, 2));
-    CHECK_CASE(cut || root, before, after);
-    if (!DriveOf(before))
-        return;
-    std::vector<std::string> components = Components(before.substr(2));
-    if (!components.empty())
-        components.pop_back();
-    CHECK_CASE(DriveOf(after) == DriveOf(before), before, after);
-    CHECK_CASE(Components(after.substr(2)) == components, before, after);
-    if (before.size() > 2 && before[2] == '\\')
-        CHECK_CASE(components.empty() ? after == before.substr(0, 3) : !EndsWithSep(after),
-                   before, after);
+    std::string parent = Parent(before);
+    if (parent.size() >= size)
+        parent.pop_back();
+    CHECK_RESULT(after == parent, parent, after);
 }
 
 static void CheckGoToParent(const std::string &dir, size_t chosen)
@@ -71,7 +60,7 @@ static void CheckGoToParent(const std::string &dir, size_t chosen)
     for (size_t size : InPlaceSizes(dir, dir.size() + 1, kDirSize, chosen)) {
         Block buffer(size, dir);
         GoToParent(buffer.data, buffer.size);
-        CheckOneUp(dir, buffer.Text());
+        CheckOneUp(dir, buffer.Text(), size);
     }
 }
 
@@ -109,7 +98,7 @@ static void CheckEntryRoundTrip(const std::string &name)
 }
 
 /* The way the browse dialog goes: complete the typed directory, then go up
-   for "..", into the named subdirectory otherwise. The drive stays. */
+   for "..", into the named subdirectory otherwise. The root stays. */
 static void Browse(const std::vector<std::string> &lines, char drive, size_t chosen)
 {
     if (lines[0].size() >= kDirSize)
@@ -117,17 +106,17 @@ static void Browse(const std::vector<std::string> &lines, char drive, size_t cho
     Block dir(kDirSize, lines[0]);
     if (!CompleteDriveLetter(dir.data, dir.size, drive))
         return;
-    CHECK(DriveOf(dir.Text()) == dir.data[0]);
+    CHECK(!RootOf(dir.Text()).empty());
     for (size_t i = 1; i < lines.size() && i <= kSteps; i++) {
         std::string before = dir.Text();
         if (lines[i] == "..") {
             GoToParent(dir.data, dir.size);
-            CheckOneUp(before, dir.Text());
+            CheckOneUp(before, dir.Text(), dir.size);
         } else {
             CheckEnterChild(before, lines[i], chosen);
             EnterChild(dir.data, dir.size, lines[i].c_str());
         }
-        CHECK(DriveOf(dir.Text()) == before[0]);
+        CHECK_CASE(StartsWith(dir.Text(), RootOf(before)), before, dir.Text());
     }
 }
 
@@ -137,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         return 0;
     char drive = DriveFromByte(data[0]);
     size_t chosen = SizeFromBytes(data + 1);
+    UseCodePage(data + 1);
     uint32_t mask = 0;
     uint64_t bytes = 0;
     memcpy(&mask, data + 3, sizeof mask);

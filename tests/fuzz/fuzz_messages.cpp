@@ -1,12 +1,24 @@
 /* The texts the sequence and the shell registration build. Input: two bytes
-   of a buffer size, then lines: each one a directory, with the next two as
-   file name and title. */
+   of a buffer size (its unused high bits choose the code page), then lines:
+   each one a directory, with the next two as file name and title. */
 #include "fuzz_check.h"
 #include "messages.h"
 #include "shell/shell_text.h"
 
 static const size_t kTextSize = 512;    /* PATH_TEXT_SIZE */
 static const size_t kCases = 4;         /* more lines only slow the run down */
+
+/* The whole characters of text that fit in room bytes. */
+static std::string CutToFit(const std::string &text, size_t room)
+{
+    std::string kept;
+    for (const std::string &c : Chars(text)) {
+        if (kept.size() + c.size() > room)
+            break;
+        kept += c;
+    }
+    return kept;
+}
 
 /* Always a terminated text; cut short with "..." only when the whole one
    does not fit and the buffer has room for the prefix and the ending. */
@@ -25,7 +37,8 @@ static void CheckMakePathMessage(const std::string &dir, size_t chosen)
         if (whole.size() < size)
             CHECK_RESULT(text == whole, whole, text);
         else if (size >= prefix.size() + 5)
-            CHECK_RESULT(text == whole.substr(0, size - 5) + "...\"", whole, text);
+            CHECK_RESULT(text == prefix + CutToFit(dir, size - 5 - prefix.size()) + "...\"",
+                         whole, text);
         else
             CHECK_RESULT(StartsWith(whole, text), whole, text);
     }
@@ -51,6 +64,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (size < 2)
         return 0;
     size_t chosen = SizeFromBytes(data);
+    UseCodePage(data);
     std::vector<std::string> lines = Lines(data + 2, size - 2);
 
     for (size_t i = 0; i < lines.size() && i < kCases; i++) {

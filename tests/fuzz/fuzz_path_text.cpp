@@ -1,6 +1,7 @@
 /* The file placement's text work: the root a typed directory is given, the
    walk over its components, the joins. Input: a drive byte, two bytes of a
-   buffer size, then lines: each one a directory, joined with the next as a name. */
+   buffer size (its unused high bits choose the code page), then lines: each
+   one a directory, joined with the next as a name. */
 #include "fuzz_check.h"
 #include "text.h"
 #include "files/path_text.h"
@@ -46,7 +47,7 @@ static void CheckComponentWalk(const std::string &text)
         size_t at = (size_t)(component - buffer.data);
         CHECK(at < text.size());
         std::string cut = component;
-        CHECK(!cut.empty() && cut.find('\\') == std::string::npos);
+        CHECK_CASE(!cut.empty() && Components(cut) == std::vector<std::string>{ cut }, text, cut);
         CHECK(text.compare(at, cut.size(), cut) == 0);
         CHECK(at + cut.size() == text.size() || text[at + cut.size()] == '\\');
         CHECK(cursor > component && cursor <= buffer.data + text.size());
@@ -57,12 +58,25 @@ static void CheckComponentWalk(const std::string &text)
     CHECK(NextComponent(&cursor) == 0);
 }
 
+/* The root the walk starts from, and the one the free space is asked for. */
+static void CheckRoot(const std::string &dir, size_t chosen)
+{
+    std::string root = RootOf(dir);
+    CHECK_RESULT(RootLength(dir.c_str()) == root.size(), root, dir);
+    if (root.empty())
+        return;
+    std::string whole = root + (EndsWithSep(root) ? "" : "\\");
+    CheckFormatted(whole, root, kPathSize, chosen,
+                   [&](char *out, size_t n) { return CopyRoot(dir.c_str(), out, n); });
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 3)
         return 0;
     char drive = DriveFromByte(data[0]);
     size_t chosen = SizeFromBytes(data + 1);
+    UseCodePage(data + 1);
     std::vector<std::string> lines = Lines(data + 3, size - 3);
 
     for (size_t i = 0; i < lines.size() && i < kCases; i++) {
@@ -70,6 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const std::string &name = lines[(i + 1) % lines.size()];
         CheckAddMissingRoot(dir, drive, chosen);
         CheckComponentWalk(dir);
+        CheckRoot(dir, chosen);
         CheckFormatted(dir + "\\" + name, kPathSize, chosen,
                        [&](char *out, size_t n) { return JoinPath(dir.c_str(), name.c_str(), out, n); });
     }

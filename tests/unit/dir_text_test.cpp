@@ -152,6 +152,16 @@ TEST(DirText, SearchPatternAndEntryFitTheListBuffer)
     }), 253);
 }
 
+TEST(DirText, NameOutsideTheCodePageIsListedByItsShortName)
+{
+    const struct { const char *name, *shortName, *listed; } cases[] = {
+        { "???", "___~~UJN", "___~~UJN" }, { "a?b", "AB~1", "AB~1" },
+        { "???", "", "???" }, { "Program Files", "PROGRA~1", "Program Files" }, { "Data", "", "Data" },
+    };
+    for (const auto &c : cases)
+        EXPECT_STREQ(ListedName(c.name, c.shortName), c.listed) << c.name;
+}
+
 TEST(DirText, OnlyDotAndDotDotAreTheSearchsOwn)
 {
     EXPECT_TRUE(IsDotOrDotDot("."));

@@ -6,6 +6,7 @@
 #include <stddef.h>
 #include <string>
 #include <vector>
+#include "text.h"
 
 inline std::vector<char> Holding(const std::string &text, size_t size)
 {
@@ -30,5 +31,21 @@ long LongestFit(size_t size, Format format)
     }
     return (long)size + 1;
 }
+
+/* Lead-byte ranges as GetCPInfo reports them; the test puts single-byte back. */
+struct CodePage {
+    const char *name;
+    unsigned char ranges[6];
+};
+static const CodePage kSingleByte = { "1252", { 0 } };
+static const CodePage k932 = { "932", { 0x81, 0x9F, 0xE0, 0xFC, 0 } };
+static const CodePage k936 = { "936", { 0x81, 0xFE, 0 } };
+static const CodePage k949 = { "949", { 0x81, 0xFE, 0 } };
+static const CodePage k950 = { "950", { 0x81, 0xFE, 0 } };
+
+struct UsingCodePage {
+    explicit UsingCodePage(const CodePage &page) { SetLeadByteRanges(page.ranges, sizeof page.ranges); }
+    ~UsingCodePage() { SetLeadByteRanges(kSingleByte.ranges, sizeof kSingleByte.ranges); }
+};
 
 #endif

@@ -25,6 +25,20 @@ TEST(Messages, MakePathMessageCutsALongDirectory)
         ASSERT_GE(text.size(), 4u);
         EXPECT_EQ(text.substr(text.size() - 4), "...\"") << length;
     }
+    /* A double-byte directory is cut between characters: 表 (95 5C) is two bytes. */
+    {
+        UsingCodePage page(k932);
+        for (std::string start : { "C:\\", "C:\\x" }) {
+            std::string dir = start;
+            while (dir.size() < 600)
+                dir += "\x95\x5c";
+            FormatMakePathMessage(dir.c_str(), out.data(), out.size());
+            std::string text = out.data();
+            size_t kept = text.size() - 4 - kMakePath.size() - start.size();
+            EXPECT_EQ(kept % 2, 0u) << start;
+            EXPECT_EQ(text.substr(text.size() - 4), "...\"") << start;
+        }
+    }
     /* Whatever a small buffer can hold, it stays terminated inside it. */
     for (size_t size = 1; size < 50; size++) {
         std::vector<char> tiny(size, 'x');

@@ -2,6 +2,8 @@
 #include <string>
 #include "fit.h"
 #include "text.h"
+#include "files/path_text.h"
+#include "ui/dir_text.h"
 
 TEST(Text, CopyAndAppendStopAtTheBufferAndKeepATerminatedPrefix)
 {
@@ -53,7 +55,8 @@ TEST(Text, AddMissingRootKeepsTheRestAsWritten)
         { "d:\\work", 0, true, "d:\\work" },
         { "Apps\\Morvalen", 'C', true, "C:\\Apps\\Morvalen" },
         { "\\Apps\\Morvalen", 'C', true, "C:\\Apps\\Morvalen" },
-        { "\\\\Apps\\\\", 'E', true, "E:\\\\Apps\\\\" },
+        { "\\\\Apps\\\\", 'E', true, "\\\\Apps\\\\" },     /* a network path */
+        { "\\\\srv\\share\\Apps", 0, true, "\\\\srv\\share\\Apps" },
         { "c:Foo\\", 0, true, "c:\\Foo\\" },
         { "C:", 0, true, "C:\\" },
         { "", 'C', true, "C:\\" },
@@ -99,8 +102,75 @@ TEST(Text, SmallPredicates)
     EXPECT_FALSE(EndsWithSeparator("C:\\a"));
     EXPECT_FALSE(EndsWithSeparator(""));
 
-    EXPECT_TRUE(HasBlank("Program Files"));
-    EXPECT_TRUE(HasBlank(" "));
-    EXPECT_FALSE(HasBlank("C:\\MORVALEN"));
-    EXPECT_FALSE(HasBlank(""));
+    EXPECT_TRUE(HasChar("Program Files", ' '));
+    EXPECT_TRUE(HasChar(" ", ' '));
+    EXPECT_FALSE(HasChar("C:\\MORVALEN", ' '));
+    EXPECT_FALSE(HasChar("", ' '));
+}
+
+/* A trail byte can be the separator's byte (0x5C) or a letter: every scan of a
+   path steps over whole characters. 表 is 95 5C and ソ 83 5C in 932, 乗 81 5C
+   in 936, 功 A5 5C in 950. */
+TEST(Text, PathsAreScannedByWholeCharacters)
+{
+    const struct {
+        const CodePage &page;
+        std::string path;
+        std::vector<std::string> walk;   /* the components created after the root */
+        std::string parent;
+        bool endsWithSeparator;
+        std::string completed;           /* with C: as the current drive */
+    } cases[] = {
+        { k932, "C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c", { "\x83\x5c\x83\x74\x83\x67", "\x95\x5c" },
+          "C:\\\x83\x5c\x83\x74\x83\x67", false, "C:\\\x83\x5c\x83\x74\x83\x67\\\x95\x5c" },
+        { k932, "c:\\\x83\x5c", { "\x83\x5c" }, "c:\\", false, "C:\\\x83\x5c" },
+        { k932, "\x95\x5c\\", { "\x95\x5c" }, "", true, "C:\\\x95\x5c\\" },
+        { k932, "C:\\\x83", { "\x83" }, "C:\\", false, "C:\\\x83" },      /* trail byte missing */
+        { k932, "\\\\srv\\\x83\x5c\\x", { "x" }, "\\\\srv\\\x83\x5c\\", false, "\\\\srv\\\x83\x5c\\x" },
+        { k936, "C:\\\x81\x5c\\a", { "\x81\x5c", "a" }, "C:\\\x81\x5c", false, "C:\\\x81\x5c\\a" },
+        { k950, "d:\xa5\x5c", { "\xa5\x5c" }, "d:\\", false, "D:\\\xa5\x5c" },
+        { k950, "D:\\\xa5\x5c\\\\", { "\xa5\x5c" }, "D:\\", true, "D:\\\xa5\x5c\\\\" },
+        { k949, "C:\\\x81\x61\\\xb0\xa1", { "\x81\x61", "\xb0\xa1" }, "C:\\\x81\x61", false,
+          "C:\\\x81\x61\\\xb0\xa1" },
+        /* The same bytes in a single-byte code page are two characters. */
+        { kSingleByte, "C:\\\x83\x5c", { "\x83" }, "C:\\", true, "C:\\\x83\x5c" },
+        { kSingleByte, "C:\\\\Apps", { "Apps" }, "C:\\", false, "C:\\\\Apps" },
+        { kSingleByte, "C:\\A\\\\\\B", { "A", "B" }, "C:\\A", false, "C:\\A\\\\\\B" },
+        { kSingleByte, "\\\\srv\\share\\\\Tools\\", { "Tools" }, "\\\\srv\\share\\", true,
+          "\\\\srv\\share\\\\Tools\\" },
+        { kSingleByte, "\\\\srv\\share", {}, "\\\\srv\\share\\", false, "\\\\srv\\share" },
+    };
+    for (const auto &c : cases) {
+        UsingCodePage page(c.page);
+        SCOPED_TRACE(std::string(c.page.name) + " " + c.path);
+        /* Exact-size buffers: a scan past the terminator shows under ASan. */
+        std::vector<char> walked = Holding(c.path, c.path.size() + 1);
+        char *cursor = walked.data() + RootLength(walked.data());
+        std::vector<std::string> components;
+        while (char *component = NextComponent(&cursor))
+            components.push_back(component);
+        EXPECT_EQ(components, c.walk);
+
+        std::vector<char> dir = Holding(c.path, std::max(c.path.size(), c.parent.size()) + 1);
+        GoToParent(dir.data(), dir.size());
+        EXPECT_EQ(dir.data(), c.parent);
+
+        EXPECT_EQ(EndsWithSeparator(c.path.c_str()), c.endsWithSeparator);
+        std::string pattern = c.path + (c.endsWithSeparator ? "" : "\\") + "*.*";
+        std::vector<char> out(pattern.size() + 1);
+        EXPECT_TRUE(MakeSearchPattern(c.path.c_str(), out.data(), out.size()));
+        EXPECT_EQ(out.data(), pattern);
+
+        std::vector<char> completed = Holding(c.path, 512);
+        EXPECT_TRUE(CompleteDriveLetter(completed.data(), completed.size(), 'C'));
+        EXPECT_EQ(completed.data(), c.completed);
+    }
+}
+
+TEST(Text, UpperCasingLeavesTrailBytesAlone)
+{
+    UsingCodePage page(k949);
+    char text[] = "c:\\\x81\x61z\\\xb0";    /* 81 61 is one character; B0 lacks its trail */
+    UpperAsciiText(text);
+    EXPECT_STREQ(text, "C:\\\x81\x61Z\\\xb0");
 }
