@@ -11,18 +11,27 @@ packages=(
   python3 python3-pytest
   clang libclang-rt-14-dev
   qemu-system-x86 mmdebstrap e2fsprogs kmod cpio
+  locales
 )
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
 
 missing=()
 for p in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
   [ "$status" = "install ok installed" ] || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "bootstrap: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+fi
 
-echo "bootstrap: installing ${missing[*]}"
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-export DEBIAN_FRONTEND=noninteractive
-$sudo apt-get update -qq
-$sudo apt-get install -y -qq "${missing[@]}" >/dev/null
+# Wine takes its ANSI code page from the locale: the double-byte tests run
+# under ja_JP.UTF-8 (code page 932). One locale, not the whole locales-all.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  echo "bootstrap: generating ja_JP.UTF-8"
+  $sudo localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+fi

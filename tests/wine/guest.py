@@ -26,6 +26,9 @@ WORK = REPO / "build" / "guest"
 GUEST_PROGRAMS = {"/usr/lib/wine/wine64": "/usr/lib/wine/wine",
                   "/usr/lib/wine/wineserver64": "/usr/lib/wine/wineserver32"}
 PASSED_ON = ("HOME", "DISPLAY", "XAUTHORITY")
+# A locale is passed on only with the LOCPATH that holds it (a machine's own
+# locale, compiled for the guest); the host's locale stays here.
+LOCALE_KEYS = ("LANG", "LC_ALL", "LOCPATH")
 
 BOOT_TIMEOUT = 300
 
@@ -202,7 +205,7 @@ class Guest:
         script = str(self.commands / f"{next(self._numbers):05d}.sh")
         variables = {"PATH": "/usr/sbin:/usr/bin:/sbin:/bin"}
         for key, value in env.items():
-            if key.startswith("WINE") or key in PASSED_ON:
+            if key.startswith("WINE") or key in PASSED_ON or (key in LOCALE_KEYS and "LOCPATH" in env):
                 variables[key] = GUEST_PROGRAMS.get(value, value)
         variables["WINEARCH"] = "win32"
         program = [GUEST_PROGRAMS.get(str(args[0]), str(args[0]))] + [str(a) for a in args[1:]]

@@ -28,6 +28,11 @@ WINESERVER = "/usr/lib/wine/wineserver64"
 PAYLOAD = ("Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe")
 LAUNCH_LOG = "morvalen-launch.log"  # in C:\, written by the launch recorders
 
+# Wine takes its ANSI code page from the locale; what its programs write as
+# ANSI text is read back in that code page. Other locales: code page 1252,
+# read as Latin-1 so that any byte reads.
+ANSI_CODE_PAGES = {"ja_JP.UTF-8": "cp932"}
+
 # Bounds for everything that is waited for.
 WINE_CALL_TIMEOUT = 120   # wineboot of a new prefix can take a while on a busy machine
 SERVER_TIMEOUT = 30
@@ -270,12 +275,17 @@ class Launch:
 class Machine:
     """One test's copy of the template prefix and the server that runs it."""
 
-    def __init__(self, run, name, version, quiet_c=False):
+    def __init__(self, run, name, version, quiet_c=False, lang=None):
         self.run = run
         self.name = name
         self.version = version
         self.prefix = run.root / "machines" / name
         self.env = wine_env(self.prefix, run.home)
+        if lang is not None:
+            self.env.update(LANG=lang, LC_ALL=lang)
+            if guest is not None:
+                self.env["LOCPATH"] = str(guest_locales(lang))
+        self.ansi = ANSI_CODE_PAGES.get(lang, "latin-1")
         self.mounts = []
         self.started = False
         template = run.template(version)
@@ -302,12 +312,24 @@ class Machine:
         Path(directory).mkdir(parents=True, exist_ok=True)
         (self.prefix / "dosdevices" / f"{letter.lower()}:").symlink_to(directory)
 
-    def mount_tmpfs(self, letter, size):
-        """A fresh tmpfs of the given size (mount's syntax, e.g. 8m or 6g) as a drive."""
-        point = self.run.root / "mnt" / f"{self.name}-{letter.lower()}"
+    def map_share(self, unc, directory):
+        """A network share \\\\server\\share, which Wine finds through a link named in lower case."""
+        assert not self.started, "links are read when the server starts"
+        server, share = unc.lstrip("\\").lower().split("\\")
+        Path(directory).mkdir(parents=True, exist_ok=True)
+        (self.prefix / "dosdevices" / "unc" / server).mkdir(parents=True, exist_ok=True)
+        (self.prefix / "dosdevices" / "unc" / server / share).symlink_to(directory)
+
+    def mount_tmpfs(self, where, size):
+        """A fresh tmpfs of the given size (mount's syntax, e.g. 8m or 6g) as a
+        drive (a letter) or a network share (\\\\server\\share)."""
+        point = self.run.root / "mnt" / f"{self.name}-{re.sub(r'[^a-z0-9]+', '-', where.lower())}"
         point.mkdir(parents=True)
         self._mount(["-t", "tmpfs", "-o", f"size={size}", "tmpfs", str(point)], point)
-        self.map_drive(letter, point)
+        if where.startswith("\\"):
+            self.map_share(where, point)
+        else:
+            self.map_drive(where, point)
         return point
 
     def _mount_quiet_c(self, lower):
@@ -403,7 +425,7 @@ class Machine:
                                      WINE_CALL_TIMEOUT, cwd=self.drive_c, check=False)
         if status != 0:
             return None
-        for line in out.decode(errors="replace").splitlines():
+        for line in out.decode(self.ansi, errors="replace").splitlines():
             match = re.match(r"^\s+(.+?)\s{4}(REG_\w+)\s{4}(.*)$", line)
             if match and match.group(1).lower() == value.lower():
                 return match.group(3)
@@ -429,7 +451,7 @@ class Machine:
         path = self.drive_c / LAUNCH_LOG
         if not path.exists():
             return []
-        text = path.read_bytes().decode("latin-1")
+        text = path.read_bytes().decode(self.ansi)
         assert text.endswith("\r\n") or not text, f"torn launch log: {text!r}"
         return [Launch(line) for line in text.split("\r\n") if line]
 
@@ -546,6 +568,29 @@ def guest_prefix():
         made.write_text(stamp)
         FIGURES["new prefix"] = time.monotonic() - started
     return base
+
+
+def guest_locales(lang):
+    """A folder for the guest's LOCPATH that holds the locale: its root has no
+    locale sources, so the locale is compiled here. Compiled locales depend
+    only on the C library's version, the same Debian release on both sides,
+    and on the byte order; the guest is asked to load it, to be sure."""
+    folder = guest.work / "locales"
+    if lang in _guest_locales_loaded:
+        return folder
+    name, _, charset = lang.partition(".")
+    if not (folder / lang / "LC_CTYPE").is_file():
+        (folder / lang).mkdir(parents=True, exist_ok=True)
+        run_bounded(["localedef", "--no-archive", "-c", "-i", name, "-f", charset, str(folder / lang)],
+                    os.environ, WINE_CALL_TIMEOUT)
+    status, out, err = guest.shell('LOCPATH="$1" LC_ALL="$2" locale charmap', str(folder), lang)
+    if status != 0 or err or out.decode().strip() != charset:
+        raise HarnessError(f"the guest cannot load {lang} from {folder}: {out!r} {err!r}")
+    _guest_locales_loaded.add(lang)
+    return folder
+
+
+_guest_locales_loaded = set()
 
 
 def add_user_value(prefix, key, name, text):

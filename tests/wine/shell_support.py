@@ -28,7 +28,8 @@ def reg_values(machine, key):
     if status != 0:
         return None
     values = {}
-    for line in out.decode(errors="replace").splitlines():
+    # reg prints in the console's code page: under code page 932 that is 932 too.
+    for line in out.decode(machine.ansi, errors="replace").splitlines():
         match = re.match(r"^ {4}(.+?) {4}(REG_\w+)(?: {4}(.*))?$", line)
         if match:
             values[match.group(1)] = (match.group(2), match.group(3) or "")
@@ -46,9 +47,10 @@ def programs_folder(machine):
     return machine.path(folder)
 
 
-def link_info(path):
-    """The target path and the description of a link file, as lnkinfo reads them."""
-    result = subprocess.run(["lnkinfo", str(path)], capture_output=True, timeout=30)
+def link_info(path, code_page="windows-1252"):
+    """The target path and the description of a link file, as lnkinfo reads them
+    (the link's ANSI texts in the given code page)."""
+    result = subprocess.run(["lnkinfo", "-c", code_page, str(path)], capture_output=True, timeout=30)
     fields = {}
     for line in result.stdout.decode("utf-8", errors="replace").splitlines():
         match = re.match(r"^\s*(Local path|Description)\s*: (.*)$", line)
@@ -58,12 +60,23 @@ def link_info(path):
     return fields.get("Local path"), fields.get("Description")
 
 
-def links_in(folder):
+def links_in(folder, code_page="windows-1252"):
     """{file name: (target, description)} of every file in a folder, or None
     when the folder does not exist."""
     if not folder.is_dir():
         return None
-    return {entry.name: link_info(entry) for entry in folder.iterdir()}
+    return {entry.name: link_info(entry, code_page) for entry in folder.iterdir()}
+
+
+# Link file name -> the installed file it points at, as the newer shell's menu shows them.
+MENU_LINKS = {"Morvalen v2.0.LNK": "MORVALEN.EXE", "Uninstall Morvalen.LNK": "UNINSTAL.EXE",
+              "Read Me.LNK": "README.TXT", "Order Form.LNK": "ORDER.TXT"}
+
+
+def menu_links(directory, leave_out=()):
+    """What links_in should find in the menu's Morvalen folder for an installation directory."""
+    return {link: (f"{directory}\\{target}", f"Shortcut to {target}")
+            for link, target in MENU_LINKS.items() if link not in leave_out}
 
 
 def link_files(machine):

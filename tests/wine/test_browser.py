@@ -4,6 +4,7 @@ leaves it with OK, Cancel, the close box or Escape, and what gets installed
 after it."""
 
 import os
+import re
 from collections import namedtuple
 
 import pytest
@@ -22,6 +23,10 @@ VK_ESCAPE = 27
 
 COMPLETED = ("Installation Succeded", "Installation Completed!")
 NT_DEFAULT = "C:\\MORVALEN"
+
+# Locales and the ANSI code page Wine gives their programs.
+JAPANESE = "ja_JP.UTF-8"   # 932: ソ is 83 5C, its trail byte the separator's
+WESTERN = "C.UTF-8"        # 1252: no Japanese at all
 
 # FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, in the form Wine keeps beside a file.
 HIDDEN_SYSTEM = b"0x6"
@@ -104,6 +109,13 @@ def windows_attributes(machine, pattern):
         if path:
             found[path.rsplit("\\", 1)[-1]] = flags.replace(" ", "")
     return found
+
+
+def short_names(machine, directory):
+    """The short (8.3) names of a directory's subdirectories, as Wine's cmd lists them."""
+    _, out, _ = run_bounded([WINE, "cmd", "/c", "dir", "/x", "/ad", directory], machine.env,
+                            WINE_CALL_TIMEOUT, cwd=machine.drive_c)
+    return re.findall(r"<DIR> +(\S+) +\S", out.decode(errors="replace"))
 
 
 # --- opening -------------------------------------------------------------------
@@ -267,6 +279,51 @@ def test_long_names_and_directories_at_the_limits_of_the_list(machine):
     assert result.exit_code == 0
 
 
+# --- names in the code page ------------------------------------------------------
+
+def test_double_byte_name_ending_in_the_separator_byte_is_walked_whole(machine_factory):
+    machine = machine_factory("winxp", lang=JAPANESE)
+    make_tree(machine.drive_c, ["ソ/Alpha", "ソ/表/Deep"])
+
+    result = machine.run_setup(
+        SETUP, *browse("C:\\ソ"), *look(), f"dblclk:{IDC_DIR_LIST}:[表]", *look(),
+        f"dblclk:{IDC_DIR_LIST}:[..]", *look(), f"dblclk:{IDC_DIR_LIST}:[..]", *look(),
+        *leave(), f"click:{IDCANCEL}", "exit")
+
+    so, hyo = entries_of(machine.drive_c / "ソ"), entries_of(machine.drive_c / "ソ" / "表")
+    assert so == ["[..]", "[Alpha]", "[表]"] and hyo == ["[..]", "[Deep]"]
+    seen = [(view.directory, view.entries, view.drive) for view in views(result)]
+    # The root's order is the list box's own.
+    assert seen[3][::2] == ("C:\\", "C:\\") and sorted(seen[3][1]) == sorted(entries_of(machine.drive_c))
+    assert seen[:3] == [("C:\\ソ", so, "C:\\"), ("C:\\ソ\\表", hyo, "C:\\"), ("C:\\ソ", so, "C:\\")]
+    assert result.exit_code == 0
+
+
+def test_name_the_code_page_cannot_show_is_listed_by_its_short_name(machine_factory):
+    machine = machine_factory("winxp", lang=WESTERN)
+    make_tree(machine.drive_c, ["uni/データ/Inner"])
+    machine.start()
+    [short] = short_names(machine, "C:\\uni")
+    chosen = f"C:\\uni\\{short}"
+
+    result = machine.run_setup(
+        SETUP, *browse("C:\\uni"), *look(), f"dblclk:{IDC_DIR_LIST}:[{short}]", *look(),
+        *leave(f"click:{IDOK}"), f"get:{IDC_DIRECTORY}", *install_without_launches())
+
+    assert "?" not in short
+    listed, entered = views(result)
+    assert listed.entries == ["[..]", f"[{short}]"]
+    # Entered, it is the folder itself: its own subfolder is listed.
+    assert (entered.directory, entered.entries) == (chosen, ["[..]", "[Inner]"])
+    assert lone_texts(result, IDC_DIRECTORY) == [chosen]
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert machine.ini_bytes() == b"[install]\r\nInstallPath=" + chosen.encode() + b"\r\n"
+    assert sorted(path.name for path in (machine.drive_c / "uni" / "データ").iterdir()) == sorted(
+        PAYLOAD + ("Inner",))
+    assert [path.name for path in (machine.drive_c / "uni").iterdir()] == ["データ"]
+
+
 # --- drives -------------------------------------------------------------------------
 
 def test_choosing_a_drive_moves_to_its_root_and_ok_installs_there(machine_factory):
@@ -318,6 +375,42 @@ def test_choosing_a_drive_moves_to_its_root_and_ok_installs_there(machine_factor
     assert {name: (d_drive / "Apps" / name).read_bytes() for name in PAYLOAD} == {
         name: (machine.payload_dir / name).read_bytes() for name in PAYLOAD}
     assert not machine.path(NT_DEFAULT).exists()
+
+
+# --- network shares ----------------------------------------------------------------
+
+def test_network_directory_is_walked_up_to_its_share(machine_factory):
+    machine = machine_factory("winxp")
+    share = machine.mount_tmpfs("\\\\fileserver\\apps", "8m")
+    make_tree(share, ["Tools/Sub/Deep", "Tools/Other", "Data"])
+    share_free = kilobytes(machine, share)
+    up = [f"dblclk:{IDC_DIR_LIST}:[..]"] + look()
+
+    result = machine.run_setup(
+        SETUP, *browse("\\\\fileserver\\apps\\Tools"), *look(),
+        f"dblclk:{IDC_DIR_LIST}:[Sub]", *look(), *up, *up, *up,
+        *leave(f"click:{IDOK}"), f"get:{IDC_DIRECTORY}",
+        *browse(), *look(), f"select:{IDC_DRIVE_LIST}:C:\\", *look(),
+        *leave(), *browse("\\\\fileserver\\apps\\Tools"), f"dblclk:{IDC_DIR_LIST}:[Sub]",
+        *leave(f"click:{IDOK}"), f"get:{IDC_DIRECTORY}", f"click:{IDCANCEL}", "exit")
+
+    root = "\\\\fileserver\\apps\\"
+    tools = View(root + "Tools", share_free, entries_of(share / "Tools"), None)
+    at_root = View(root, share_free, entries_of(share), None)
+    assert tools.entries == ["[..]", "[Other]", "[Sub]"]
+    seen = views(result)
+    assert seen[:6] == [
+        tools,                 # as typed, with no drive selected
+        View(root + "Tools\\Sub", share_free, ["[..]", "[Deep]"], None),
+        tools,
+        at_root,               # up to the share's root, and no further
+        at_root,
+        at_root,               # reopened on what OK handed back
+    ]
+    assert (seen[6].directory, seen[6].drive) == ("C:\\", "C:\\")
+    assert sorted(seen[6].entries) == sorted(entries_of(machine.drive_c))
+    assert lone_texts(result, IDC_DIRECTORY) == [root, root + "Tools\\Sub"]
+    assert result.exit_code == 0
 
 
 # --- leaving ----------------------------------------------------------------------

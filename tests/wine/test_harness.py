@@ -1,6 +1,8 @@
 """The driver itself: the installer tests rely on it to notice boxes nobody
 expected, to pass typed text through unchanged and to give up in time."""
 
+import pytest
+
 from harness import wait_until
 
 SETUP = "dialog:Morvalen Setup"
@@ -18,9 +20,14 @@ def test_box_that_no_step_expects_fails_the_script(machine):
     assert any(kind == "error" for kind, *_ in result.events)
 
 
-def test_typed_text_reaches_the_dialog_unchanged(machine):
-    texts = ["C:\\with blanks\\and trailing\\", 'say "hi"', 'C:\\a\\\\b\\"c', "x:y:z", "semi;colon, comma",
-             "\\\\server\\share", ""]
+@pytest.mark.parametrize("lang, texts", [
+    (None, ["C:\\with blanks\\and trailing\\", 'say "hi"', 'C:\\a\\\\b\\"c', "x:y:z", "semi;colon, comma",
+            "\\\\server\\share", ""]),
+    # Through the program's code page 932 and back: double-byte and half-width kana.
+    ("ja_JP.UTF-8", ["C:\\ソフト\\表", "ｿﾌﾄ\\ Ｍｏｒｖａｌｅｎ"]),
+], ids=["ascii", "code-page-932"])
+def test_typed_text_reaches_the_dialog_unchanged(machine_factory, lang, texts):
+    machine = machine_factory("winxp", lang=lang)
     steps = [SETUP]
     for text in texts:
         steps += [f"type:{IDC_DIRECTORY}:{text}", f"get:{IDC_DIRECTORY}"]

@@ -3,10 +3,12 @@ and what the installation leaves behind (files, INI record, launches, boxes,
 exit status)."""
 
 import os
+import stat
 
 import pytest
 
 from harness import LAUNCH_LOG, PAYLOAD
+from shell_support import UNINSTALL_KEY, links_in, menu_links, programs_folder, reg_values
 
 SETUP = "dialog:Morvalen Setup"
 
@@ -21,6 +23,10 @@ ABORTED = "Installation Aborted"
 
 NT_DEFAULT = "C:\\MORVALEN"
 WIN98_DEFAULT = "C:\\Program Files\\Morvalen"
+
+# The locale whose ANSI code page is 932, where a double-byte character's
+# second byte may be the separator's (5C).
+JAPANESE = "ja_JP.UTF-8"
 
 
 def install_steps(directory=None, start=True, readme=True):
@@ -42,8 +48,8 @@ def directory_contents(path):
     return {entry.name: entry.read_bytes() for entry in path.iterdir()} if path.is_dir() else None
 
 
-def ini_record(directory):
-    return b"[install]\r\nInstallPath=" + directory.encode("latin-1") + b"\r\n"
+def ini_record(directory, code_page="latin-1"):
+    return b"[install]\r\nInstallPath=" + directory.encode(code_page) + b"\r\n"
 
 
 def c_drive_tree(machine):
@@ -191,6 +197,25 @@ def test_launches_quote_a_directory_with_a_blank(machine_factory, wine_run):
     assert launches[1].command_line == f'notepad "{WIN98_DEFAULT}\\readme.txt"'
 
 
+def test_directory_with_double_byte_names_is_used_whole(machine_factory):
+    # 表 is 95 5C and ソ is 83 5C in code page 932: neither trail byte is a separator.
+    machine = machine_factory("win98", lang=JAPANESE)
+    directory = "C:\\ソフト\\表"
+
+    result = machine.run_setup(*install_steps(directory), "box", "exit")
+
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert directory_contents(machine.drive_c / "ソフト" / "表") == payload_contents(machine)
+    assert machine.ini_bytes() == ini_record(directory, "cp932")
+    assert reg_values(machine, UNINSTALL_KEY)["UninstallString"] == ("REG_SZ", f"{directory}\\UNINSTAL.EXE")
+    assert links_in(programs_folder(machine) / "Morvalen", "windows-932") == menu_links(directory)
+    launches = sorted(machine.launches(), key=lambda launch: launch.created)
+    assert [(launch.program, launch.command_line, launch.directory) for launch in launches] == [
+        ("Morvalen.exe", f'"{directory}\\Morvalen.exe"', directory),
+        ("notepad.exe", f'notepad "{directory}\\readme.txt"', directory)]
+
+
 # --- failures --------------------------------------------------------------------
 
 def test_missing_payload_file_aborts_after_the_files_before_it(machine):
@@ -206,16 +231,21 @@ def test_missing_payload_file_aborts_after_the_files_before_it(machine):
     assert machine.launches() == []
 
 
-def test_drive_that_does_not_exist_shows_two_boxes(machine):
+# A root that cannot be entered: a drive letter, or a network share, with nothing behind it.
+@pytest.mark.parametrize("typed, root", [
+    ("Q:\\X", "Q:\\"),
+    ("\\\\nowhere\\apps\\X", "\\\\nowhere\\apps\\"),   # never made on C: instead
+], ids=["drive", "share"])
+def test_drive_that_does_not_exist_shows_two_boxes(machine, typed, root):
     before = c_drive_tree(machine)
 
-    result = machine.run_setup(*install_steps("Q:\\X"), "box", "box", "exit")
+    result = machine.run_setup(*install_steps(typed), "box", "box", "exit")
 
-    assert result.boxes == [("Can't change to directory", "Q:\\"),
-                            (ABORTED, 'Unable to install:  Can\'t make path "Q:\\X"')]
+    assert result.boxes == [("Can't change to directory", root),
+                            (ABORTED, f'Unable to install:  Can\'t make path "{typed}"')]
     assert result.exit_code == 1
     # The record is written before the directory is made, so it stays.
-    assert machine.ini_bytes() == ini_record("Q:\\X")
+    assert machine.ini_bytes() == ini_record(typed)
     assert c_drive_tree(machine) == before | {os.path.join("windows", "morvalen.ini")}
     assert machine.launches() == []
 
@@ -273,10 +303,40 @@ def test_typed_directory_forms(machine, typed, created, used):
         ("Morvalen.exe", f'"{used}\\Morvalen.exe"', created)]
 
 
-def test_install_twice_replaces_the_files(machine):
+def test_network_directory_is_installed_on_the_share(machine):
+    # The share on a tmpfs of its own, so its free figure is exact.
+    share = machine.mount_tmpfs("\\\\fileserver\\apps", "8m")
+    directory = "\\\\fileserver\\apps\\Morvalen"
+    share_free = f"{machine.free_kilobytes(share)}kB"
+    before = c_drive_tree(machine)
+
+    result = machine.run_setup(SETUP, f"type:{IDC_DIRECTORY}:{directory}", "tab", f"get:{IDC_FREE_SPACE}",
+                               *install_steps(start=False, readme=False)[1:], "box", "exit")
+
+    assert result.text(IDC_FREE_SPACE) == share_free
+    assert result.boxes == [COMPLETED]
+    assert result.exit_code == 0
+    assert directory_contents(share / "Morvalen") == payload_contents(machine)
+    assert machine.ini_bytes() == ini_record(directory)
+    # Never given a drive: nothing lands on C: but the record.
+    assert c_drive_tree(machine) == before | {os.path.join("windows", "morvalen.ini")}
+
+
+def writable_by_owner(directory):
+    """Name -> whether the owner may write the file: Wine shows the read-only attribute otherwise."""
+    return {entry.name: bool(entry.stat().st_mode & stat.S_IWUSR) for entry in directory.iterdir()}
+
+
+# The payload as on a hard disk, or as on a CD, where every file is read-only.
+@pytest.mark.parametrize("payload_mode", [0o644, 0o444], ids=["writable-payload", "read-only-payload"])
+def test_install_twice_replaces_the_files(machine, payload_mode):
+    for name in PAYLOAD:
+        (machine.payload_dir / name).chmod(payload_mode)
     first = machine.run_setup(*install_steps(start=False, readme=False), "box", "exit")
     assert (first.boxes, first.exit_code) == ([COMPLETED], 0)
     installed = machine.path(NT_DEFAULT)
+    # The copies never carry the medium's read-only attribute.
+    assert writable_by_owner(installed) == dict.fromkeys(PAYLOAD, True)
     (machine.payload_dir / "Readme.txt").write_bytes(b"Morvalen 2.0, second edition\r\n")
     (installed / "Order.txt").write_bytes(b"changed by the user\r\n")
 
@@ -284,6 +344,7 @@ def test_install_twice_replaces_the_files(machine):
 
     assert (second.boxes, second.exit_code) == ([COMPLETED], 0)
     assert directory_contents(installed) == payload_contents(machine)
+    assert writable_by_owner(installed) == dict.fromkeys(PAYLOAD, True)
     assert machine.ini_bytes() == ini_record(NT_DEFAULT)
 
 

@@ -8,7 +8,7 @@ import pytest
 from faults_support import deep_dir
 from harness import PAYLOAD, wait_until
 from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
-                           programs_folder, reg_run, reg_values)
+                           menu_links, programs_folder, reg_run, reg_values)
 
 SETUP = "dialog:Morvalen Setup"
 IDOK = 1
@@ -18,9 +18,6 @@ COMPLETED = ("Installation Succeded", "Installation Completed!")
 NT_DEFAULT = "C:\\MORVALEN"
 WIN98_DEFAULT = "C:\\Program Files\\Morvalen"
 
-# Link file name -> the installed file it points at, as the newer shell's menu shows them.
-MENU_LINKS = {"Morvalen v2.0.LNK": "MORVALEN.EXE", "Uninstall Morvalen.LNK": "UNINSTAL.EXE",
-              "Read Me.LNK": "README.TXT", "Order Form.LNK": "ORDER.TXT"}
 # Program Manager items in the order they are added: file, title.
 GROUP_ITEMS = [("MORVALEN.EXE", "Morvalen 2.0"), ("README.TXT", "Read Me"),
                ("UNINSTAL.EXE", "Uninstall Morvalen"), ("ORDER.TXT", "Order Form")]
@@ -36,11 +33,6 @@ def install(machine, directory=None, add_to_menu=True):
     result = machine.run_setup(*steps)
     assert (result.boxes, result.exit_code) == ([COMPLETED], 0), result.describe()
     return result
-
-
-def menu_links(directory, leave_out=()):
-    return {link: (f"{directory}\\{target}", f"Shortcut to {target}")
-            for link, target in MENU_LINKS.items() if link not in leave_out}
 
 
 def uninstall_entry(uninstall_string):
