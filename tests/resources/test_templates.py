@@ -1,10 +1,11 @@
 """The dialog templates and the version resource as the built executables
 carry them, read back with icoutils' wrestool and decoded here from the
-documented DLGTEMPLATE and VS_VERSIONINFO layouts."""
+documented DLGTEMPLATE and VS_VERSIONINFO layouts; and the release media."""
 import functools
 import os
 import struct
 import subprocess
+import zipfile
 
 import pytest
 
@@ -200,3 +201,18 @@ STRINGS = 'StringFileInfo/040904E4'
 ])
 def test_version_resource_names_the_product(exe, field, expected):
     assert version_fields(exe).get(field) == expected
+
+
+def test_release_archive_holds_the_shipped_setup_and_the_payload_only():
+    build = os.path.join(ROOT, 'build', 'i686')
+    if not os.path.exists(os.path.join(build, 'CMakeCache.txt')):
+        pytest.skip(f'{build} not configured')
+    subprocess.run(['cpack', '--preset', 'i686'], cwd=ROOT, check=True, capture_output=True)
+    built = {'setup.exe': os.path.join(build, 'setup.exe')}
+    built.update((name, os.path.join(build, 'payload', name))
+                 for name in ('Morvalen.exe', 'Readme.txt', 'Order.txt', 'Uninstal.exe'))
+    with zipfile.ZipFile(os.path.join(build, 'Morvalen-2.0.zip')) as archive:
+        assert sorted(archive.namelist()) == sorted(built)
+        for name, path in built.items():
+            with open(path, 'rb') as file:
+                assert archive.read(name) == file.read(), f'{name} differs from the build'
