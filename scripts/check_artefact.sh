@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
 # Prints the shipped artefact's figures and fails when one is out of bounds:
-# size, PE versions, subsystem and security flags, imports, resources (icon
-# read back by icoutils).
+# size, PE versions, subsystem and security flags, base relocations, imports,
+# resources (icon read back by icoutils).
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=${1:-$root/build/i686/setup.exe}
+# The file grows in steps of 512 bytes, one whenever a section's content
+# crosses its padding; the figures below say how close each one is.
 limit=18944
 fail=0
 bad() { echo "FAIL: $*"; fail=1; }
@@ -27,8 +29,67 @@ flags=$((0x$(field DllCharacteristics)))
 echo "DllCharacteristics: $(field DllCharacteristics)"
 [ $((flags & 0x40)) -ne 0 ] || bad "DYNAMIC_BASE not set"
 [ $((flags & 0x100)) -ne 0 ] || bad "NX_COMPAT not set"
-echo "sections (bytes):$(i686-w64-mingw32-objdump -h "$exe" | while read -r _ name size _; do
-  [[ $size =~ ^[0-9a-f]{8}$ ]] && printf ' %s %d' "$name" "$((0x$size))"; done)"
+# The section table (content and padded size in the file) and the base
+# relocations: with DYNAMIC_BASE the loader may move the image, so every
+# absolute address in the code must have a relocation, or the moved program
+# jumps to where the image used to be.
+python3 - "$exe" <<'EOF' || bad "absolute addresses without a base relocation"
+import re, struct, subprocess, sys
+exe = sys.argv[1]
+data = open(exe, 'rb').read()
+pe = struct.unpack_from('<I', data, 0x3c)[0]
+count, optional_size = struct.unpack_from('<H', data, pe + 6)[0], struct.unpack_from('<H', data, pe + 20)[0]
+optional = pe + 24
+base = struct.unpack_from('<I', data, optional + 28)[0]
+image_size, headers = struct.unpack_from('<II', data, optional + 56)
+relocs_at, relocs_size = struct.unpack_from('<II', data, optional + 96 + 5 * 8)
+sections = []
+for i in range(count):
+    name, virtual, rva, raw, pointer = struct.unpack_from('<8sIIII', data, optional + optional_size + 40 * i)
+    sections.append((name.rstrip(b'\0').decode(), virtual, rva, raw, pointer))
+print(f'sections (bytes of content / in the file): headers {optional + optional_size + 40 * count} / {headers}',
+      *(f'{name} {virtual} / {raw}' for name, virtual, _, raw, _ in sections), sep=', ')
+
+
+def offset(rva):
+    return next(pointer + rva - start for _, virtual, start, raw, pointer in sections
+                if start <= rva < start + max(virtual, raw))
+
+
+relocated = set()
+pos = offset(relocs_at)
+while pos < offset(relocs_at) + relocs_size:
+    page, size = struct.unpack_from('<II', data, pos)
+    for k in range(8, size, 2):
+        entry = struct.unpack_from('<H', data, pos + k)[0]
+        if entry >> 12 == 3:  # IMAGE_REL_BASED_HIGHLOW
+            relocated.add(page + (entry & 0xfff))
+    pos += size
+low, high = base + sections[0][2], base + image_size
+code = subprocess.run(['i686-w64-mingw32-objdump', '-d', '--insn-width=16', '-j', '.text', exe],
+                      capture_output=True, text=True, check=True).stdout
+checked, missing = 0, []
+for line in code.splitlines():
+    parts = line.split('\t')
+    if len(parts) < 3 or not parts[0].strip().endswith(':'):
+        continue
+    at = int(parts[0].strip()[:-1], 16) - base
+    insn = bytes.fromhex(parts[1].replace(' ', ''))
+    mnemonic, _, operands = parts[2].strip().partition(' ')
+    if mnemonic.startswith(('j', 'call')) and '*' not in operands:
+        continue  # a direct branch's operand is relative
+    for word in re.findall(r'0x[0-9a-f]+', operands):
+        value = int(word, 16)
+        if low <= value < high:
+            checked += 1
+            if not any(at + k in relocated and struct.unpack_from('<I', insn, k)[0] == value
+                       for k in range(len(insn) - 3)):
+                missing.append(f'  {at + base:#x}: {parts[2].strip()}')
+print(f'base relocations: {len(relocated)}; absolute addresses in the code: {checked}, without one: {len(missing)}')
+for line in missing:
+    print(line)
+sys.exit(1 if missing else 0)
+EOF
 
 # Imports: only the system's own DLLs (no C runtime, which early Windows 95
 # lacked), and only functions that Windows 95 already has. GetDiskFreeSpaceExA
@@ -69,6 +130,7 @@ resources=$(wrestool -l "$exe")
 grep -q -- '--type=5 --name=101 ' <<<"$resources" || bad "dialog 101 missing"
 grep -q -- '--type=5 --name=102 ' <<<"$resources" || bad "dialog 102 missing"
 grep -q -- '--type=14 --name=101 ' <<<"$resources" || bad "icon group 101 missing"
+grep -q -- '--type=16 --name=1 ' <<<"$resources" || bad "version resource missing"
 grep -q -- '--type=24 --name=1 ' <<<"$resources" || bad "manifest missing"
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT

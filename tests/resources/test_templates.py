@@ -1,8 +1,11 @@
-"""The dialog templates as the shipped executable carries them, read back with
-icoutils' wrestool and decoded here from the documented DLGTEMPLATE layout."""
+"""The dialog templates and the version resource as the built executables
+carry them, read back with icoutils' wrestool and decoded here from the
+documented DLGTEMPLATE and VS_VERSIONINFO layouts; and the release media."""
+import functools
 import os
 import struct
 import subprocess
+import zipfile
 
 import pytest
 
@@ -122,3 +125,94 @@ def test_setup_template_texts_that_stay_as_built():
     texts = [c[4] for c in template(BUILDS[0], 101)['controls']]
     for fixed in ('Disk Space Required:', 'Disk Space Available:', 'After Installation', 'Copying Files'):
         assert fixed in texts
+
+
+def read_version_node(data, pos):
+    """One VS_VERSIONINFO node: wLength, wValueLength, wType, szKey, then the
+    value and the children, each on a 32-bit boundary. A text value's length
+    counts UTF-16 units, a binary one's bytes."""
+    length, value_length, kind = struct.unpack_from('<HHH', data, pos)
+    assert length >= 6 and pos + length <= len(data), f'node at {pos} runs past the resource'
+    key_end = pos + 6
+    while data[key_end:key_end + 2] != b'\0\0':
+        key_end += 2
+    key = data[pos + 6:key_end].decode('utf-16-le')
+    value_pos = (key_end + 2 + 3) & ~3
+    if kind == 1:
+        value = data[value_pos:value_pos + 2 * value_length].decode('utf-16-le').rstrip('\0')
+        child = value_pos + 2 * value_length
+    else:
+        value = data[value_pos:value_pos + value_length]
+        child = value_pos + value_length
+    children = []
+    child = (child + 3) & ~3
+    while child < pos + length:
+        node, size = read_version_node(data, child)
+        children.append(node)
+        child = (child + size + 3) & ~3
+    return (key, value, children), length
+
+
+@functools.lru_cache(maxsize=None)
+def version_fields(exe):
+    """Every field of version resource 1 by its path, the fixed part decoded."""
+    if not os.path.exists(exe):
+        pytest.skip(f'{exe} not built')
+    raw = subprocess.run(['wrestool', '-x', '--raw', '--type=16', '--name=1', exe],
+                         check=True, capture_output=True).stdout
+    assert raw, f'version resource missing from {exe}'
+    (key, fixed, children), _ = read_version_node(raw, 0)
+    assert key == 'VS_VERSION_INFO' and len(fixed) == 52
+    signature, _struct_version, file_ms, file_ls, product_ms, product_ls = struct.unpack_from('<6I', fixed)
+    assert signature == 0xFEEF04BD
+    split = lambda ms, ls: (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+    fields = {'fixed/FileVersion': split(file_ms, file_ls),
+              'fixed/ProductVersion': split(product_ms, product_ls)}
+
+    def walk(prefix, nodes):
+        for name, value, below in nodes:
+            path = f'{prefix}/{name}' if prefix else name
+            if below:
+                fields[path] = sorted(child[0] for child in below)
+                walk(path, below)
+            else:
+                fields[path] = value
+    walk('', children)
+    return fields
+
+
+STRINGS = 'StringFileInfo/040904E4'
+
+
+@pytest.mark.parametrize('exe', BUILDS)
+@pytest.mark.parametrize('field,expected', [
+    ('fixed/FileVersion', (2, 0, 0, 0)),
+    ('fixed/ProductVersion', (2, 0, 0, 0)),
+    (STRINGS, sorted(['CompanyName', 'FileDescription', 'FileVersion', 'ProductName',
+                      'ProductVersion', 'OriginalFilename', 'LegalCopyright'])),
+    (f'{STRINGS}/CompanyName', 'Morvalen Software'),
+    (f'{STRINGS}/FileDescription', 'Morvalen Setup'),
+    (f'{STRINGS}/FileVersion', '2.0'),
+    (f'{STRINGS}/ProductName', 'Morvalen'),
+    (f'{STRINGS}/ProductVersion', '2.0'),
+    (f'{STRINGS}/OriginalFilename', 'setup.exe'),
+    (f'{STRINGS}/LegalCopyright', '(C) Morvalen Software'),
+    ('VarFileInfo/Translation', struct.pack('<HH', 0x409, 1252)),
+])
+def test_version_resource_names_the_product(exe, field, expected):
+    assert version_fields(exe).get(field) == expected
+
+
+def test_release_archive_holds_the_shipped_setup_and_the_payload_only():
+    build = os.path.join(ROOT, 'build', 'i686')
+    if not os.path.exists(os.path.join(build, 'CMakeCache.txt')):
+        pytest.skip(f'{build} not configured')
+    subprocess.run(['cpack', '--preset', 'i686'], cwd=ROOT, check=True, capture_output=True)
+    built = {'setup.exe': os.path.join(build, 'setup.exe')}
+    built.update((name, os.path.join(build, 'payload', name))
+                 for name in ('Morvalen.exe', 'Readme.txt', 'Order.txt', 'Uninstal.exe'))
+    with zipfile.ZipFile(os.path.join(build, 'Morvalen-2.0.zip')) as archive:
+        assert sorted(archive.namelist()) == sorted(built)
+        for name, path in built.items():
+            with open(path, 'rb') as file:
+                assert archive.read(name) == file.read(), f'{name} differs from the build'
