@@ -1,17 +1,19 @@
 #include "messages.h"
 #include "text.h"
 
-static const char kMakePathPrefix[] = "Unable to install:  Can't make path \"";
+/* Both messages begin alike: the text is kept once. */
+static const char kUnable[] = "Unable to install:  Can't ";
+static const char kMakePath[] = "make path \"";
 static const char kCutEnd[] = "...\"";
 
 void FormatMakePathMessage(const char *dir, char *out, size_t size)
 {
-    if (!CopyText(out, size, kMakePathPrefix))
+    if (!CopyText(out, size, kUnable) || !AppendText(out, size, kMakePath))
         return;
     if (AppendText(out, size, dir) && AppendChar(out, size, '"'))
         return;
     /* Too long: keep as much of the directory as leaves room for the end. */
-    size_t keep = sizeof kMakePathPrefix - 1;
+    size_t keep = sizeof kUnable - 1 + sizeof kMakePath - 1;
     size_t tail = sizeof kCutEnd - 1;
     if (size < keep + tail + 1)
         return;
@@ -26,7 +28,7 @@ void FormatMakePathMessage(const char *dir, char *out, size_t size)
 
 bool FormatCopyMessage(const char *name, char *out, size_t size)
 {
-    return CopyText(out, size, "Unable to install:  Can't copy file \"")
+    return CopyText(out, size, kUnable) && AppendText(out, size, "copy file \"")
         && AppendText(out, size, name) && AppendChar(out, size, '"');
 }
 
