@@ -38,7 +38,7 @@ char DriveLetterOf(const char *text);
 size_t RootLength(const char *path);
 
 /* That root with its separator and the drive letter upper-cased ("x:" gives
-   "X:\\"); false when the path has none or it does not fit. */
+   "X:\"); false when the path has none or it does not fit. */
 bool CopyRoot(const char *path, char *root, size_t size);
 
 /* "<dir>\<name>": the separator always goes in, also after a trailing one.
