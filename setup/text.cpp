@@ -17,6 +17,13 @@ const char *NextChar(const char *text)
     return text + (leadBytes[(unsigned char)text[0]] && text[1] ? 2 : 1);
 }
 
+const char *NameEnd(const char *text)
+{
+    while (*text && *text != '\\')
+        text = NextChar(text);     /* a trail byte may be the separator's byte */
+    return text;
+}
+
 size_t TextLength(const char *text)
 {
     size_t n = 0;
@@ -122,17 +129,22 @@ char DriveLetterOf(const char *text)
     return (letter >= 'A' && letter <= 'Z') ? letter : 0;
 }
 
+static bool IsNetworkPath(const char *path)
+{
+    return path[0] == '\\' && path[1] == '\\';
+}
+
 size_t RootLength(const char *path)
 {
     if (DriveLetterOf(path))
         return path[2] == '\\' ? 3 : 2;
-    if (path[0] != '\\' || path[1] != '\\')
+    if (!IsNetworkPath(path))
         return 0;
-    /* "\\server\share\": up to and past the second separator after the start. */
-    const char *p = path + 2;
-    for (int separators = 0; *p && separators < 2; p = NextChar(p))
-        separators += *p == '\\';
-    return (size_t)(p - path);
+    /* "\\server\share\": the server's name, the share's, and the separator after it. */
+    const char *p = NameEnd(path + 2);
+    if (*p)
+        p = NameEnd(p + 1);
+    return (size_t)(p - path) + (*p ? 1 : 0);
 }
 
 bool CopyRoot(const char *path, char *root, size_t size)
@@ -170,8 +182,8 @@ static bool InsertText(char *path, size_t size, size_t at, const char *text)
 
 bool AddMissingRoot(char *path, size_t size, char currentDrive)
 {
-    if (path[0] == '\\' && path[1] == '\\')
-        return true;    /* a network path: a drive would name another place */
+    if (IsNetworkPath(path))
+        return true;    /* a drive would name another place */
     if (DriveLetterOf(path))
         return path[2] == '\\' || InsertText(path, size, 2, "\\");
     if (!currentDrive)

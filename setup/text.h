@@ -14,6 +14,9 @@ void SetLeadByteRanges(const unsigned char *ranges, size_t count);
    along, unless the text ends right after it. */
 const char *NextChar(const char *text);
 inline char *NextChar(char *text) { return (char *)NextChar((const char *)text); }
+/* The end of the name at text: the next separator, or the end of the text. */
+const char *NameEnd(const char *text);
+inline char *NameEnd(char *text) { return (char *)NameEnd((const char *)text); }
 
 size_t TextLength(const char *text);
 bool CopyText(char *dst, size_t dstSize, const char *src);

@@ -11,8 +11,7 @@ char *NextComponent(char **cursor)
         return 0;
     }
     char *start = p;
-    while (*p && *p != '\\')
-        p = NextChar(p);    /* a trail byte may be the separator's byte */
+    p = NameEnd(p);
     if (*p)
         *p++ = '\0';
     *cursor = p;

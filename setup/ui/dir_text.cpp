@@ -54,8 +54,7 @@ void GoToParent(char *dir, size_t size)
             continue;
         }
         parent = end;
-        while (*p && *p != '\\')
-            p = NextChar(p);
+        p = NameEnd(p);
         end = (size_t)(p - dir);
     }
     dir[parent] = '\0';
