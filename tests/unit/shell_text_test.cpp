@@ -5,12 +5,16 @@
 
 TEST(ShellText, UninstallStringIsQuotedOnlyWithABlank)
 {
-    const struct { const char *dir, *text; } cases[] = {
-        { "C:\\MORVALEN", "C:\\MORVALEN\\UNINSTAL.EXE" },
-        { "C:\\", "C:\\\\UNINSTAL.EXE" },
-        { "C:\\Program Files\\Morvalen", "\"C:\\Program Files\\Morvalen\\UNINSTAL.EXE\"" },
+    /* A blank is found byte by byte: in 932 a lone lead byte before it
+       (95 20, no character) must not hide it. */
+    const struct { const CodePage &page; const char *dir, *text; } cases[] = {
+        { kSingleByte, "C:\\MORVALEN", "C:\\MORVALEN\\UNINSTAL.EXE" },
+        { kSingleByte, "C:\\", "C:\\\\UNINSTAL.EXE" },
+        { kSingleByte, "C:\\Program Files\\Morvalen", "\"C:\\Program Files\\Morvalen\\UNINSTAL.EXE\"" },
+        { k932, "C:\\\x95 Morvalen", "\"C:\\\x95 Morvalen\\UNINSTAL.EXE\"" },
     };
     for (const auto &c : cases) {
+        UsingCodePage page(c.page);
         std::vector<char> out(512, 'x');
         EXPECT_TRUE(FormatUninstallString(c.dir, out.data(), out.size()));
         EXPECT_STREQ(out.data(), c.text);

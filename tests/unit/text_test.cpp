@@ -127,7 +127,8 @@ TEST(Text, SmallPredicates)
 
 /* A trail byte can be the separator's byte (0x5C) or a letter: every scan of a
    path steps over whole characters. 表 is 95 5C and ソ 83 5C in 932, 乗 81 5C
-   in 936, 功 A5 5C in 950. */
+   in 936, 功 A5 5C in 950. The first and last lead byte of every range take
+   a 5C along; the bytes just outside them do not. */
 TEST(Text, PathsAreScannedByWholeCharacters)
 {
     const struct {
@@ -149,6 +150,15 @@ TEST(Text, PathsAreScannedByWholeCharacters)
         { k950, "D:\\\xa5\x5c\\\\", { "\xa5\x5c" }, "D:\\", true, "D:\\\xa5\x5c\\\\" },
         { k949, "C:\\\x81\x61\\\xb0\xa1", { "\x81\x61", "\xb0\xa1" }, "C:\\\x81\x61", false,
           "C:\\\x81\x61\\\xb0\xa1" },
+        { k932, "C:\\\x81\x5c\\\x9f\x5c", { "\x81\x5c", "\x9f\x5c" }, "C:\\\x81\x5c", false,
+          "C:\\\x81\x5c\\\x9f\x5c" },
+        { k932, "C:\\\xe0\x5c\\\xfc\x5c", { "\xe0\x5c", "\xfc\x5c" }, "C:\\\xe0\x5c", false,
+          "C:\\\xe0\x5c\\\xfc\x5c" },
+        { k932, "C:\\\x80\x5c\xa0\x5c\xfd\x5c", { "\x80", "\xa0", "\xfd" }, "C:\\\x80\\\xa0", true,
+          "C:\\\x80\x5c\xa0\x5c\xfd\x5c" },
+        { k936, "C:\\\xfe\x5c\\a", { "\xfe\x5c", "a" }, "C:\\\xfe\x5c", false, "C:\\\xfe\x5c\\a" },
+        { k949, "C:\\\xfe\x5c\\a", { "\xfe\x5c", "a" }, "C:\\\xfe\x5c", false, "C:\\\xfe\x5c\\a" },
+        { k950, "C:\\\xfe\x5c\\a", { "\xfe\x5c", "a" }, "C:\\\xfe\x5c", false, "C:\\\xfe\x5c\\a" },
         /* The same bytes in a single-byte code page are two characters. */
         { kSingleByte, "C:\\\x83\x5c", { "\x83" }, "C:\\", true, "C:\\\x83\x5c" },
         { kSingleByte, "C:\\\\Apps", { "Apps" }, "C:\\", false, "C:\\\\Apps" },

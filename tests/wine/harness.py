@@ -442,6 +442,26 @@ class Machine:
         return [line[len(full) + 1:] for line in out.decode(errors="replace").splitlines()
                 if line.lower().startswith(full.lower() + "\\")]
 
+    def attributes(self, pattern):
+        """Name -> the attribute letters Wine's attrib shows for the entries of a pattern."""
+        self.start()
+        _, out, _ = run_bounded([WINE, "cmd", "/c", "attrib", "/d", pattern], self.env,
+                                WINE_CALL_TIMEOUT, cwd=self.drive_c)
+        found = {}
+        for line in out.decode(errors="replace").splitlines():
+            flags, _, path = line.partition(pattern[:3])
+            if path:
+                found[path.rsplit("\\", 1)[-1]] = flags.replace(" ", "")
+        return found
+
+    def add_attributes(self, windows_path, letters):
+        """Gives a file attributes through the platform (letters as attrib's, e.g. "HS"),
+        one attrib call each: Wine's attrib applies only the last of several."""
+        self.start()
+        for letter in letters:
+            run_bounded([WINE, "cmd", "/c", "attrib", f"+{letter.lower()}", windows_path], self.env,
+                        WINE_CALL_TIMEOUT, cwd=self.drive_c)
+
     def ini_bytes(self):
         """morvalen.ini in the Windows directory, or None."""
         path = self.drive_c / "windows" / "morvalen.ini"

@@ -99,18 +99,6 @@ def kilobytes(machine, linux_dir):
     return f"{machine.free_kilobytes(linux_dir)}kB"
 
 
-def windows_attributes(machine, pattern):
-    """Name -> attribute letters of the entries Wine reports for a pattern (attrib /d)."""
-    _, out, _ = run_bounded([WINE, "cmd", "/c", "attrib", "/d", pattern], machine.env,
-                            WINE_CALL_TIMEOUT, cwd=machine.drive_c)
-    found = {}
-    for line in out.decode(errors="replace").splitlines():
-        flags, _, path = line.partition(pattern[:3])
-        if path:
-            found[path.rsplit("\\", 1)[-1]] = flags.replace(" ", "")
-    return found
-
-
 def short_names(machine, directory):
     """The short (8.3) names of a directory's subdirectories, as Wine's cmd lists them."""
     _, out, _ = run_bounded([WINE, "cmd", "/c", "dir", "/x", "/ad", directory], machine.env,
@@ -200,8 +188,7 @@ def test_list_shows_subdirectories_and_double_clicks_move_through_them(machine):
               ["file.txt", "Readme", "Data/notes.txt", "Data/Sub/deep.txt"])
     # Wine keeps DOS attributes in this attribute: a hidden system folder to Windows.
     os.setxattr(d_drive / "System", "user.DOSATTRIB", HIDDEN_SYSTEM)
-    machine.start()
-    attributes = windows_attributes(machine, "D:\\*")
+    attributes = machine.attributes("D:\\*")
     assert "H" in attributes[".dot"] and {"H", "S"} <= set(attributes["System"]), attributes
     d_free = kilobytes(machine, d_drive)
 

@@ -327,16 +327,30 @@ def writable_by_owner(directory):
     return {entry.name: bool(entry.stat().st_mode & stat.S_IWUSR) for entry in directory.iterdir()}
 
 
-# The payload as on a hard disk, or as on a CD, where every file is read-only.
-@pytest.mark.parametrize("payload_mode", [0o644, 0o444], ids=["writable-payload", "read-only-payload"])
-def test_install_twice_replaces_the_files(machine, payload_mode):
+def dos_attributes(machine, directory):
+    """Name -> the hidden and system attributes of the payload files in a C: directory.
+    Wine reports the archive attribute of every file whether it is set or not."""
+    found = machine.attributes(directory + "\\*")
+    return {name: set(found[name]) & {"H", "S"} for name in PAYLOAD}
+
+
+# The payload as on a hard disk, or as on a CD, where every file is read-only
+# and some may be hidden or system files too.
+@pytest.mark.parametrize("payload_mode, payload_attributes", [(0o644, ""), (0o444, ""), (0o444, "HS")],
+                         ids=["writable-payload", "read-only-payload", "hidden-system-read-only-payload"])
+def test_install_twice_replaces_the_files(machine, payload_mode, payload_attributes):
     for name in PAYLOAD:
         (machine.payload_dir / name).chmod(payload_mode)
+        machine.add_attributes(f"C:\\payload\\{name}", payload_attributes)
+    # Wine keeps hidden and system in an extended attribute, which not every file
+    # system takes: without them on the payload the row would prove nothing.
+    assert dos_attributes(machine, "C:\\payload") == dict.fromkeys(PAYLOAD, set(payload_attributes))
     first = machine.run_setup(*install_steps(start=False, readme=False), "box", "exit")
     assert (first.boxes, first.exit_code) == ([COMPLETED], 0)
     installed = machine.path(NT_DEFAULT)
-    # The copies never carry the medium's read-only attribute.
+    # The copies never carry the medium's read-only attribute, and keep its others.
     assert writable_by_owner(installed) == dict.fromkeys(PAYLOAD, True)
+    assert dos_attributes(machine, NT_DEFAULT) == dict.fromkeys(PAYLOAD, set(payload_attributes))
     (machine.payload_dir / "Readme.txt").write_bytes(b"Morvalen 2.0, second edition\r\n")
     (installed / "Order.txt").write_bytes(b"changed by the user\r\n")
 
@@ -345,6 +359,7 @@ def test_install_twice_replaces_the_files(machine, payload_mode):
     assert (second.boxes, second.exit_code) == ([COMPLETED], 0)
     assert directory_contents(installed) == payload_contents(machine)
     assert writable_by_owner(installed) == dict.fromkeys(PAYLOAD, True)
+    assert dos_attributes(machine, NT_DEFAULT) == dict.fromkeys(PAYLOAD, set(payload_attributes))
     assert machine.ini_bytes() == ini_record(NT_DEFAULT)
 
 
