@@ -3,13 +3,20 @@ carry them, read back with icoutils' wrestool and decoded here from the
 documented DLGTEMPLATE and VS_VERSIONINFO layouts; and the release media."""
 import functools
 import os
+import re
+import shutil
 import struct
 import subprocess
+import sys
+import tempfile
 import zipfile
+from pathlib import Path
 
 import pytest
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+sys.path.insert(0, os.path.join(ROOT, 'tests', 'wine'))
+import release  # noqa: E402  (the release step and throwaway certificates, shared with the Wine tests)
 BUILDS = [os.path.join(ROOT, 'build', arch, 'setup.exe') for arch in ('i686', 'x86_64')]
 
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
@@ -203,16 +210,101 @@ def test_version_resource_names_the_product(exe, field, expected):
     assert version_fields(exe).get(field) == expected
 
 
-def test_release_archive_holds_the_shipped_setup_and_the_payload_only():
+@pytest.fixture(scope='module')
+def signing():
+    """A folder under build/ for the signed release steps, with throwaway
+    certificates in it; removed afterwards."""
     build = os.path.join(ROOT, 'build', 'i686')
     if not os.path.exists(os.path.join(build, 'CMakeCache.txt')):
         pytest.skip(f'{build} not configured')
-    subprocess.run(['cpack', '--preset', 'i686'], cwd=ROOT, check=True, capture_output=True)
-    built = {'setup.exe': os.path.join(build, 'setup.exe')}
-    built.update((name, os.path.join(build, 'payload', name))
+    folder = Path(tempfile.mkdtemp(prefix='signing-', dir=os.path.dirname(build)))
+    try:
+        yield folder, release.make_certificates(folder / 'certificates')
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def pe_offsets(data):
+    """File offsets in a PE32 image: the two header fields that signing sets
+    (the checksum and the security data directory) and the code (.text)."""
+    header = struct.unpack_from('<I', data, 0x3c)[0]
+    count, optional_size = struct.unpack_from('<H', data, header + 6)[0], struct.unpack_from('<H', data, header + 20)[0]
+    optional, sections = header + 24, header + 24 + optional_size
+    code = next(struct.unpack_from('<I', data, sections + 40 * i + 20)[0] for i in range(count)
+                if data[sections + 40 * i:sections + 40 * i + 8].rstrip(b'\0') == b'.text')
+    return optional + 64, optional + 96 + 4 * 8, code
+
+
+@pytest.mark.parametrize('how', ['unsigned', 'pkcs12', 'cert+key'])
+def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, how):
+    folder, certificates = signing
+    build = Path(ROOT) / 'build' / 'i686'
+    if how == 'unsigned':
+        target = build  # where cpack --preset i686 puts it
+        packed = release.pack(build, target)
+    elif how == 'pkcs12':
+        target = folder / how
+        packed = release.pack(build, target, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
+                              MORVALEN_SIGN_PASSWORD=release.PASSWORD)
+    else:  # named as the cache variables would name them
+        target = folder / how
+        packed = release.pack(build, target, cached=[('MORVALEN_SIGN_CERT', certificates['chain']),
+                                                     ('MORVALEN_SIGN_KEY', certificates['key']),
+                                                     ('MORVALEN_SIGN_PASSWORD_FILE', certificates['password_file'])])
+    said = packed.stdout + packed.stderr
+    assert packed.returncode == 0, said
+    # CMake wraps a warning's lines.
+    unsigned_said = re.search(r'setup\.exe\s+in\s+Morvalen-2\.0\.zip\s+is\s+UNSIGNED', said)
+    assert bool(unsigned_said) == (how == 'unsigned'), said
+    built = {'setup.exe': build / 'setup.exe'}
+    built.update((name, build / 'payload' / name)
                  for name in ('Morvalen.exe', 'Readme.txt', 'Order.txt', 'Uninstal.exe'))
-    with zipfile.ZipFile(os.path.join(build, 'Morvalen-2.0.zip')) as archive:
+    with zipfile.ZipFile(target / release.ZIP_NAME) as archive:
         assert sorted(archive.namelist()) == sorted(built)
-        for name, path in built.items():
-            with open(path, 'rb') as file:
-                assert archive.read(name) == file.read(), f'{name} differs from the build'
+        packed_files = {name: archive.read(name) for name in built}
+    for name, path in built.items():
+        if name != 'setup.exe' or how == 'unsigned':
+            assert packed_files[name] == path.read_bytes(), f'{name} differs from the build'
+    if how == 'unsigned':
+        return
+
+    # Signing sets the checksum and the security directory and appends the
+    # certificate table; every other byte is the build's, which stays unsigned.
+    signed, unsigned = packed_files['setup.exe'], built['setup.exe'].read_bytes()
+    checksum, directory, code = pe_offsets(unsigned)
+    assert struct.unpack_from('<II', unsigned, directory) == (0, 0)
+    table_at, table_size = struct.unpack_from('<II', signed, directory)
+    assert table_at == len(unsigned) and table_at + table_size == len(signed)
+    masked = lambda data: (data[:checksum] + bytes(4) + data[checksum + 4:directory] + bytes(8)
+                           + data[directory + 8:len(unsigned)])
+    assert masked(signed) == masked(unsigned)
+
+    exe = target / 'setup.exe'
+    exe.write_bytes(signed)
+    verified = release.verify(exe, certificates['root'])
+    assert verified.returncode == 0, verified.stdout + verified.stderr
+    assert re.search(r'Message digest algorithm\s*: SHA256', verified.stdout), verified.stdout
+    assert re.search(r'description: Morvalen Setup$', verified.stdout, re.M), verified.stdout
+    # The artefact's bounds hold for the signed file, its size counted without the table.
+    check = subprocess.run(['bash', os.path.join(ROOT, 'scripts', 'check_artefact.sh'), str(exe)],
+                           capture_output=True, text=True)
+    assert check.returncode == 0, check.stdout
+    assert f'size: {len(unsigned)} bytes' in check.stdout
+
+    # One byte of the code changed and the signature no longer holds.
+    tampered = bytearray(signed)
+    tampered[code + 100] ^= 0x01
+    exe.write_bytes(tampered)
+    assert release.verify(exe, certificates['root']).returncode != 0
+
+
+def test_release_step_that_cannot_sign_leaves_no_archive(signing):
+    folder, certificates = signing
+    target = folder / 'wrong-password'
+    target.mkdir()
+    (target / release.ZIP_NAME).write_bytes(b'an earlier run')
+    packed = release.pack(Path(ROOT) / 'build' / 'i686', target,
+                          MORVALEN_SIGN_PKCS12=certificates['pkcs12'], MORVALEN_SIGN_PASSWORD='not it')
+    assert packed.returncode != 0
+    assert 'Signing setup.exe failed' in packed.stderr
+    assert not (target / release.ZIP_NAME).exists()

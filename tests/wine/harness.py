@@ -20,6 +20,7 @@ import tempfile
 import time
 from pathlib import Path
 
+import release
 from guest import FIGURES, GUEST_PROGRAMS, Guest
 
 WINE = "/usr/lib/wine/wine64"
@@ -498,6 +499,7 @@ class Run:
         self.root = build.parent / "wine" / f"run-{os.getpid()}"
         self.home = self.root / "home"
         self._templates = {}
+        self._signed_setup = None
 
     def check_artefacts(self):
         needed = [self.build / "setup.exe", self.driver, self.standins / "notepad.exe",
@@ -515,6 +517,16 @@ class Run:
             machine = Guest()
             machine.boot()
             use_guest(machine)
+
+    def signed_setup(self):
+        """The setup as the release ZIP carries it, signed there with a
+        throwaway certificate: made once per run, by the build's own release step."""
+        if self._signed_setup is None:
+            try:
+                self._signed_setup = release.signed_setup(self.build, self.root / "release")
+            except (RuntimeError, OSError, subprocess.SubprocessError) as error:
+                raise HarnessError(f"no signed setup: {error}") from error
+        return self._signed_setup
 
     def template(self, version):
         if version not in self._templates:

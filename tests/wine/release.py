@@ -1,0 +1,81 @@
+"""The release step as a publisher runs it (cpack with the build's own
+configuration), with throwaway code-signing certificates made by openssl for
+one test run in a folder under build/ and never kept."""
+
+import os
+import subprocess
+import zipfile
+from pathlib import Path
+
+ZIP_NAME = "Morvalen-2.0.zip"
+PASSWORD = "throwaway"
+
+
+def make_certificates(folder):
+    """A root and a code-signing certificate it issued: root.pem is what
+    verification trusts; the publisher's certificate comes both as PKCS#12
+    (publisher.p12, password PASSWORD) and as a chain (chain.pem) with its key
+    encrypted under the password in password.txt. Returns the paths by name."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    paths = {name: folder / file for name, file in (
+        ("root", "root.pem"), ("root_key", "root.key"), ("cert", "publisher.pem"),
+        ("plain_key", "publisher-plain.key"), ("key", "publisher.key"), ("chain", "chain.pem"),
+        ("pkcs12", "publisher.p12"), ("password_file", "password.txt"))}
+    paths["password_file"].write_text(PASSWORD)
+    password = f"file:{paths['password_file']}"
+
+    def openssl(*args):
+        subprocess.run(["openssl", *map(str, args)], check=True, capture_output=True, timeout=60)
+
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Throwaway Test Root",
+            "-keyout", paths["root_key"], "-out", paths["root"],
+            "-addext", "basicConstraints=critical,CA:TRUE", "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2", "-subj", "/CN=Throwaway Test Publisher",
+            "-CA", paths["root"], "-CAkey", paths["root_key"],
+            "-keyout", paths["plain_key"], "-out", paths["cert"],
+            "-addext", "basicConstraints=critical,CA:FALSE", "-addext", "keyUsage=critical,digitalSignature",
+            "-addext", "extendedKeyUsage=codeSigning")
+    paths["chain"].write_bytes(paths["cert"].read_bytes() + paths["root"].read_bytes())
+    openssl("pkey", "-in", paths["plain_key"], "-aes256", "-passout", password, "-out", paths["key"])
+    openssl("pkcs12", "-export", "-inkey", paths["plain_key"], "-in", paths["cert"], "-certfile", paths["root"],
+            "-passout", password, "-out", paths["pkcs12"])
+    return paths
+
+
+def packing_env(**settings):
+    """This environment less any signing settings of the caller's own, plus the given ones."""
+    env = {key: value for key, value in os.environ.items() if not key.startswith("MORVALEN_SIGN_")}
+    env.update({key: str(value) for key, value in settings.items()})
+    return env
+
+
+def pack(build, folder, cached=(), **settings):
+    """The build's release step into folder, settings in the environment;
+    cached ones (name, value) as the cache variables of the same name reach it."""
+    defines = [arg for name, value in cached for arg in ("-D", f"CPACK_{name}={value}")]
+    return subprocess.run(["cpack", "--config", str(Path(build) / "CPackConfig.cmake"), "-B", str(folder),
+                           *defines], env=packing_env(**settings), capture_output=True, text=True, timeout=300)
+
+
+def verify(exe, root):
+    """osslsigncode verify against the throwaway root only."""
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(root), "-in", str(exe)],
+                          capture_output=True, text=True, timeout=60)
+
+
+def signed_setup(build, folder):
+    """The setup.exe of the build's release ZIP, signed with a throwaway
+    PKCS#12 certificate there; checked to verify before it is handed out."""
+    folder = Path(folder)
+    certificates = make_certificates(folder / "certificates")
+    packed = pack(build, folder, MORVALEN_SIGN_PKCS12=certificates["pkcs12"], MORVALEN_SIGN_PASSWORD=PASSWORD)
+    if packed.returncode != 0:
+        raise RuntimeError(f"the release step failed:\n{packed.stdout}\n{packed.stderr}")
+    exe = folder / "setup.exe"
+    with zipfile.ZipFile(folder / ZIP_NAME) as archive:
+        exe.write_bytes(archive.read("setup.exe"))
+    checked = verify(exe, certificates["root"])
+    if checked.returncode != 0:
+        raise RuntimeError(f"the setup in the release ZIP does not verify:\n{checked.stdout}\n{checked.stderr}")
+    return exe
