@@ -1,10 +1,9 @@
 // Stand-in for the Morvalen application. It only records how it was started
-// (program, command line, current directory, creation time) and exits, so a
+// (its own full path, command line, current directory, creation time) and exits, so a
 // run of the setup can be checked from outside. The test Notepad and the
 // C:\Program.exe trap are this same program under other names.
 #include <windows.h>
 #include <stdio.h>
-#include <string.h>
 
 static const char kLogPath[] = "C:\\morvalen-launch.log";
 
@@ -12,8 +11,6 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
     char module[MAX_PATH] = "";
     GetModuleFileNameA(0, module, sizeof module);
-    const char *name = strrchr(module, '\\');
-    name = name ? name + 1 : module;
 
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
@@ -25,7 +22,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 
     char line[4096];
     int length = snprintf(line, sizeof line, "%s\t%s\t%s\t%llu\r\n",
-                          name, GetCommandLineA(), directory, createdAt);
+                          module, GetCommandLineA(), directory, createdAt);
     if (length < 0 || length >= (int)sizeof line)
         return 2;
 

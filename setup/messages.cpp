@@ -32,19 +32,18 @@ bool FormatCopyMessage(const char *name, char *out, size_t size)
         && AppendText(out, size, name) && AppendChar(out, size, '"');
 }
 
-static bool FormatQuotedFile(const char *prefix, const char *dir, const char *name,
-                             char *out, size_t size)
+static bool AppendQuotedPath(char *out, size_t size, const char *dir, const char *name)
 {
-    return CopyText(out, size, prefix) && AppendChar(out, size, '"')
-        && AppendPath(out, size, dir, name) && AppendChar(out, size, '"');
+    return AppendChar(out, size, '"') && AppendPath(out, size, dir, name) && AppendChar(out, size, '"');
 }
 
 bool FormatStartCommand(const char *dir, char *out, size_t size)
 {
-    return FormatQuotedFile("", dir, "Morvalen.exe", out, size);
+    return CopyText(out, size, "") && AppendQuotedPath(out, size, dir, "Morvalen.exe");
 }
 
-bool FormatReadmeCommand(const char *dir, char *out, size_t size)
+bool FormatReadmeCommand(const char *notepad, const char *dir, char *out, size_t size)
 {
-    return FormatQuotedFile("notepad ", dir, "readme.txt", out, size);
+    return CopyText(out, size, "\"") && AppendText(out, size, notepad)
+        && AppendText(out, size, "\" ") && AppendQuotedPath(out, size, dir, "readme.txt");
 }

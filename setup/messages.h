@@ -11,9 +11,10 @@ void FormatMakePathMessage(const char *dir, char *out, size_t size);
 /* Unable to install:  Can't copy file "<name>". */
 bool FormatCopyMessage(const char *name, char *out, size_t size);
 
-/* The launch command lines; the path is quoted so that a blank in the
-   directory cannot make the platform start a different program. */
+/* The launch command lines; the paths are quoted so that a blank in a
+   directory cannot make the platform start a different program. Notepad
+   goes by the full path it is given, never by a name to search for. */
 bool FormatStartCommand(const char *dir, char *out, size_t size);
-bool FormatReadmeCommand(const char *dir, char *out, size_t size);
+bool FormatReadmeCommand(const char *notepad, const char *dir, char *out, size_t size);
 
 #endif

@@ -31,6 +31,14 @@ static void Launch(bool (*format)(const char *, char *, size_t))
         WinExec(command, SW_SHOW);
 }
 
+/* The platform's own Notepad, by its full path: a notepad.exe that others
+   put beside the setup must not run with its administrator rights. */
+static bool FormatNotepadCommand(const char *dir, char *out, size_t size)
+{
+    char notepad[MAX_PATH];
+    return NotepadPath(notepad, sizeof notepad) && FormatReadmeCommand(notepad, dir, out, size);
+}
+
 int RunSetup(HINSTANCE instance)
 {
     StartUp(instance);
@@ -56,6 +64,6 @@ int RunSetup(HINSTANCE instance)
     if (g_setup.startAfter)
         Launch(FormatStartCommand);
     if (g_setup.viewReadme)
-        Launch(FormatReadmeCommand);
+        Launch(FormatNotepadCommand);
     return 0;
 }

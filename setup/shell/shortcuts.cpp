@@ -2,6 +2,7 @@
 #include "shell_text.h"
 #include "../setup_state.h"
 #include "../text.h"
+#include "../platform.h"
 #include <shlobj.h>
 
 /* Spelled out here so that no GUID library has to be linked. */
@@ -95,7 +96,7 @@ static bool ReadProgramsDir()
 
 void CreateMenuShortcuts()
 {
-    HMODULE ole = LoadLibraryA("ole32.dll");
+    HMODULE ole = LoadSystemLibrary("ole32.dll");
     if (!ole)
         return;
     CoInitializeFn coInitialize = (CoInitializeFn)(void *)GetProcAddress(ole, "CoInitialize");

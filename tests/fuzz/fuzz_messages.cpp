@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                        [&](char *out, size_t n) { return FormatCopyMessage(name, out, n); });
         CheckFormatted("\"" + inDir + "Morvalen.exe\"", kTextSize, chosen,
                        [&](char *out, size_t n) { return FormatStartCommand(dir, out, n); });
-        CheckFormatted("notepad \"" + inDir + "readme.txt\"", kTextSize, chosen,
-                       [&](char *out, size_t n) { return FormatReadmeCommand(dir, out, n); });
+        CheckFormatted("\"" + std::string(title) + "\" \"" + inDir + "readme.txt\"", kTextSize, chosen,
+                       [&](char *out, size_t n) { return FormatReadmeCommand(title, dir, out, n); });
         CheckUninstallString(dir, chosen);
         CheckFormatted(std::string(dir) + "\\Morvalen\\" + name + ".LNK", LINK_TEXT_SIZE, chosen,
                        [&](char *out, size_t n) { return FormatLinkPath(dir, name, out, n); });

@@ -65,10 +65,13 @@ TEST(Messages, LaunchCommandsQuoteThePath)
     EXPECT_STREQ(out.data(), "\"C:\\Program Files\\Morvalen\\Morvalen.exe\"");
     ASSERT_TRUE(FormatStartCommand("C:\\", out.data(), out.size()));
     EXPECT_STREQ(out.data(), "\"C:\\\\Morvalen.exe\"");
-    ASSERT_TRUE(FormatReadmeCommand("C:\\Program Files\\Morvalen", out.data(), out.size()));
-    EXPECT_STREQ(out.data(), "notepad \"C:\\Program Files\\Morvalen\\readme.txt\"");
-    ASSERT_TRUE(FormatReadmeCommand("C:\\", out.data(), out.size()));
-    EXPECT_STREQ(out.data(), "notepad \"C:\\\\readme.txt\"");
+    /* Notepad by its full path, quoted too: a blank in the Windows directory
+       must not start another program either. */
+    ASSERT_TRUE(FormatReadmeCommand("C:\\WINDOWS\\notepad.exe", "C:\\Program Files\\Morvalen",
+                                    out.data(), out.size()));
+    EXPECT_STREQ(out.data(), "\"C:\\WINDOWS\\notepad.exe\" \"C:\\Program Files\\Morvalen\\readme.txt\"");
+    ASSERT_TRUE(FormatReadmeCommand("D:\\My Windows\\notepad.exe", "C:\\", out.data(), out.size()));
+    EXPECT_STREQ(out.data(), "\"D:\\My Windows\\notepad.exe\" \"C:\\\\readme.txt\"");
 
     /* The directory lengths where the 512-byte command is exactly full. */
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
@@ -77,7 +80,12 @@ TEST(Messages, LaunchCommandsQuoteThePath)
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
         return FormatStartCommand((std::string(n, 'd') + "\\").c_str(), out, size);
     }) + 1, 496);
+    const char *notepad = "C:\\WINDOWS\\system32\\notepad.exe";
+    EXPECT_EQ(LongestFit(512, [&](size_t n, char *out, size_t size) {
+        return FormatReadmeCommand(notepad, std::string(n, 'd').c_str(), out, size);
+    }), 464);
+    /* A Notepad path that leaves no room for the readme's is refused whole. */
     EXPECT_EQ(LongestFit(512, [](size_t n, char *out, size_t size) {
-        return FormatReadmeCommand(std::string(n, 'd').c_str(), out, size);
-    }), 490);
+        return FormatReadmeCommand(std::string(n, 'n').c_str(), "C:\\M", out, size);
+    }), 491);
 }

@@ -39,6 +39,7 @@ GUEST_TESTS = {
     "test_cancel_the_close_box_and_escape_restore_the_directory": {},
     "test_uninstall_entry_and_menu_links": {"typed": (None,)},
     "test_full_disk_aborts_at_the_file_that_does_not_fit": {"failing": ("Readme.txt",)},
+    "test_nothing_planted_beside_the_setup_runs": {"version": ("win98",)},
 }
 
 

@@ -149,8 +149,10 @@ class Program:
 def wine_env(prefix, home):
     env = {key: value for key, value in os.environ.items()
            if not key.startswith(("WINE", "DISPLAY", "WAYLAND"))}
+    # notepad.exe=n: Wine would run its builtin Notepad in place of any file
+    # of that name in the system directory, the machines' recorder among them.
     env.update(WINEPREFIX=str(prefix), WINEARCH="win64", WINEDEBUG="-all",
-               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+               WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;notepad.exe=n",
                HOME=str(home), WINESERVER=WINESERVER)
     return env
 
@@ -261,15 +263,27 @@ class DriverResult:
                 f"--- stderr\n{self.stderr}")
 
 
+def platform_notepad(version):
+    """Where the setup finds the platform's Notepad: the Windows directory on
+    the Windows 95 family, the system directory on NT."""
+    return "C:\\windows\\notepad.exe" if version in ("win95", "win98") else "C:\\windows\\system32\\notepad.exe"
+
+
+def readme_command(version, directory):
+    return f'"{platform_notepad(version)}" "{directory}\\readme.txt"'
+
+
 class Launch:
-    """One line of the launch log: which program ran, how and when."""
+    """One line of the launch log: which program ran (its file name, and the
+    full path of the file that ran), how and when."""
 
     def __init__(self, line):
-        self.program, self.command_line, self.directory, created = line.split("\t")
+        self.module, self.command_line, self.directory, created = line.split("\t")
+        self.program = self.module.rpartition("\\")[2]
         self.created = int(created)
 
     def __repr__(self):
-        return (f"Launch({self.program!r}, {self.command_line!r}, {self.directory!r}, "
+        return (f"Launch({self.module!r}, {self.command_line!r}, {self.directory!r}, "
                 f"{self.created})")
 
 
@@ -301,8 +315,12 @@ class Machine:
         shutil.copy2(run.build / "setup.exe", self.payload_dir)
         for name in PAYLOAD:
             shutil.copy2(run.build / "payload" / name, self.payload_dir)
-        # WinExec looks in the setup's own folder first, so this one answers for Notepad.
-        shutil.copy2(run.standins / "notepad.exe", self.payload_dir)
+        # The recorder stands in for the platform's Notepad in both of its
+        # places, and one more lies beside the setup, where WinExec would look
+        # first for a bare "notepad": that one must never be started.
+        for folder in (self.drive_c / "windows", self.drive_c / "windows" / "system32", self.payload_dir):
+            (folder / "notepad.exe").unlink(missing_ok=True)  # never write through the template's link
+            shutil.copy2(run.standins / "notepad.exe", folder)
         (self.drive_c / "harness").mkdir()
         shutil.copy2(run.driver, self.drive_c / "harness" / "driver.exe")
 

@@ -7,7 +7,7 @@ import os
 
 import pytest
 
-from harness import PAYLOAD, wait_until
+from harness import PAYLOAD, readme_command, wait_until
 from faults_support import (COMPLETED, Locker, copy_abort, deep_dir, digest, dotted_dir,
                             ini_record, install_steps, make_path_abort, mount_read_only,
                             programs_menu_folder, tree_state)
@@ -213,12 +213,13 @@ def test_long_directory_that_cannot_be_made(machine, typed):
     assert machine.path(directory).read_bytes() == b"in the way\r\n"
 
 
-# The command lines quote the path: "<dir>\Morvalen.exe" fits 511 characters up
-# to 496, notepad "<dir>\readme.txt" up to 490. A dotted directory keeps the
-# real path short, so Wine can start what the setup runs.
+# The command lines quote the paths: "<dir>\Morvalen.exe" fits 511 characters
+# up to 496, "C:\windows\system32\notepad.exe" "<dir>\readme.txt" up to 464.
+# A dotted directory keeps the real path short, so Wine can start what the
+# setup runs.
 @pytest.mark.parametrize("length, launched", [
-    (490, {"Morvalen.exe", "notepad.exe"}),
-    (491, {"Morvalen.exe"}),
+    (464, {"Morvalen.exe", "notepad.exe"}),
+    (465, {"Morvalen.exe"}),
     (496, {"Morvalen.exe"}),
     (497, set()),
 ])
@@ -230,7 +231,7 @@ def test_launch_that_does_not_fit_is_not_run(machine, length, launched):
     assert (result.boxes, result.exit_code) == ([COMPLETED], 0)
     assert contents(machine.path(real)) == payload(machine)
     commands = {"Morvalen.exe": f'"{directory}\\Morvalen.exe"',
-                "notepad.exe": f'notepad "{directory}\\readme.txt"'}
+                "notepad.exe": readme_command(machine.version, directory)}
     assert sorted((launch.program, launch.command_line, launch.directory)
                   for launch in machine.launches()) == sorted(
         (program, commands[program], real) for program in launched)

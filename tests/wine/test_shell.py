@@ -3,10 +3,12 @@ and the Programs-menu links of the newer shell (win98), the Program Manager
 group over DDE of the older one (winxp). Links are read back with lnkinfo,
 not with the shell that wrote them."""
 
+import shutil
+
 import pytest
 
 from faults_support import deep_dir
-from harness import PAYLOAD, wait_until
+from harness import PAYLOAD, platform_notepad, readme_command, wait_until
 from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
                            menu_links, programs_folder, reg_run, reg_values)
 
@@ -148,6 +150,42 @@ def test_link_whose_path_does_not_fit_is_skipped(machine_factory, length, links)
     assert links_in(machine.path(programs) / "Morvalen") == links
     # Never at the root of the installation drive instead, as when the value is lost.
     assert not machine.path("C:\\Morvalen").exists()
+
+
+# --- both shells -----------------------------------------------------------------
+
+# The setup's folder may be one that others can write to, and the setup runs
+# with administrator rights: a library or a Notepad put there must never run
+# in place of the platform's.
+@pytest.mark.parametrize("version", ["win98", "winxp"])
+def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_dde, version):
+    machine = machine_factory(version)
+    # Beside the Notepad that every machine has there, a library that the
+    # platform loads by its bare name; with this override Wine looks for it
+    # in the program's folder first, as Windows does for any library
+    # outside its known ones.
+    shutil.copy2(wine_run.standins / "uxtheme.dll", machine.payload_dir)
+    machine.env["WINEDLLOVERRIDES"] += ";uxtheme=n,b"
+    progman = start_dde(machine, "serve", "progman.log")
+    directory = WIN98_DEFAULT if version == "win98" else NT_DEFAULT
+
+    result = machine.run_setup(SETUP, f"check:{IDC_START_AFTER}", f"check:{IDC_VIEW_README}",
+                               f"click:{IDOK}", "box", "exit")
+
+    assert (result.boxes, result.exit_code) == ([COMPLETED], 0), result.describe()
+    planted_log = machine.path("C:\\morvalen-planted.log")
+    assert not planted_log.exists(), planted_log.read_text(errors="replace")
+    launches = sorted(machine.launches(), key=lambda launch: launch.created)
+    assert [(launch.module, launch.command_line) for launch in launches] == [
+        (f"{directory}\\Morvalen.exe", f'"{directory}\\Morvalen.exe"'),
+        (platform_notepad(version), readme_command(version, directory))]
+    if version == "win98":
+        assert links_in(programs_folder(machine) / "Morvalen") == menu_links(directory)
+    else:
+        wait_until(lambda: len(progman.events()) >= 1 + 4 * (2 + len(GROUP_ITEMS)), 10)
+        executed = [event[2] for event in progman.events() if event[0] == "execute"]
+        assert executed[-1] == f'[AddItem("{NT_DEFAULT}\\ORDER.TXT","Order Form")]\0', executed
+        assert len(executed) == 2 + len(GROUP_ITEMS)
 
 
 # --- older shell: Program Manager group ---------------------------------------
