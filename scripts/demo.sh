@@ -44,7 +44,8 @@ if [ -n "${DISPLAY:-}" ]; then
   "$wineserver" -k 2>/dev/null || true
 else
   echo "demo: no display; walking through the setup under Xvfb"
-  xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 scripts/demo_walk.py "$payload" "$demo/shots"
+  # A step that fails is named by the walk, which has then ended the prefix's programs.
+  xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 scripts/demo_walk.py "$payload" "$demo/shots" || exit 1
 fi
 "$wineserver" -w 2>/dev/null || true
 
