@@ -3,12 +3,13 @@ and the Programs-menu links of the newer shell (win98), the Program Manager
 group over DDE of the older one (winxp). Links are read back with lnkinfo,
 not with the shell that wrote them."""
 
+import re
 import shutil
 
 import pytest
 
 from faults_support import deep_dir
-from harness import PAYLOAD, platform_notepad, readme_command, wait_until
+from harness import PAYLOAD, add_user_value, platform_notepad, readme_command, wait_until
 from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
                            menu_links, programs_folder, reg_run, reg_values)
 
@@ -154,6 +155,24 @@ def test_link_whose_path_does_not_fit_is_skipped(machine_factory, length, links)
 
 # --- both shells -----------------------------------------------------------------
 
+TRACED = ("SetErrorMode", "WinExec", "ChangeWindowMessageFilter", "DdeConnect", "DdeUninitialize")
+DDE_REPLIES = ("000003e4", "000003e5", "000003e1")   # WM_DDE_ACK, WM_DDE_DATA, WM_DDE_TERMINATE
+
+
+def traced_calls(result):
+    """The setup's calls of TRACED functions in order, with the arguments that
+    the checks need: SetErrorMode's mode and ChangeWindowMessageFilter's two."""
+    calls = []
+    setup = int(result.of("started")[0][0])
+    for pid, name, arguments in re.findall(r"^([0-9a-f]+):[0-9a-f]+:Call [\w.]*?\b(\w+)\(([^)]*)\)",
+                                           result.stderr, re.M):
+        if int(pid, 16) != setup or name not in TRACED:
+            continue
+        kept = {"SetErrorMode": 1, "ChangeWindowMessageFilter": 2}.get(name, 0)
+        calls.append((name, *(argument[-8:] for argument in arguments.split(",")[:kept])))
+    return calls
+
+
 # The setup's folder may be one that others can write to, and the setup runs
 # with administrator rights: a library or a Notepad put there must never run
 # in place of the platform's.
@@ -166,6 +185,11 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
     # outside its known ones.
     shutil.copy2(wine_run.standins / "uxtheme.dll", machine.payload_dir)
     machine.env["WINEDLLOVERRIDES"] += ";uxtheme=n,b"
+    # What Wine cannot show by its effect, the order of the calls shows: the
+    # launched programs inherit the error mode, and the Program Manager's
+    # replies must pass the message filter for the whole conversation.
+    add_user_value(machine.prefix, "Software\\Wine\\Debug", "RelayInclude", ";".join(TRACED))
+    machine.env["WINEDEBUG"] = "-all,+pid,+relay"
     progman = start_dde(machine, "serve", "progman.log")
     directory = WIN98_DEFAULT if version == "win98" else NT_DEFAULT
 
@@ -173,6 +197,16 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
                                f"click:{IDOK}", "box", "exit")
 
     assert (result.boxes, result.exit_code) == ([COMPLETED], 0), result.describe()
+    calls = traced_calls(result)
+    restored = calls.index(("SetErrorMode", "00000000"))
+    assert calls.index(("SetErrorMode", "00008001")) < restored < calls.index(("WinExec",)), calls
+    filtered = [call for call in calls if call[0] in ("ChangeWindowMessageFilter", "DdeConnect", "DdeUninitialize")]
+    if version == "win98":
+        assert filtered == []
+    else:
+        opened = [("ChangeWindowMessageFilter", message, "00000001") for message in DDE_REPLIES]
+        closed = [("ChangeWindowMessageFilter", message, "00000002") for message in DDE_REPLIES]
+        assert filtered == opened + [("DdeConnect",)] * (2 + len(GROUP_ITEMS)) + [("DdeUninitialize",)] + closed
     planted_log = machine.path("C:\\morvalen-planted.log")
     assert not planted_log.exists(), planted_log.read_text(errors="replace")
     launches = sorted(machine.launches(), key=lambda launch: launch.created)
