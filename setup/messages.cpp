@@ -37,13 +37,17 @@ static bool AppendQuotedPath(char *out, size_t size, const char *dir, const char
     return AppendChar(out, size, '"') && AppendPath(out, size, dir, name) && AppendChar(out, size, '"');
 }
 
+extern const char kProgramFile[] = "Morvalen.exe";
+extern const char kUninstallerFile[] = "Uninstal.exe";
+extern const char kReadmeFile[] = "readme.txt";
+
 bool FormatStartCommand(const char *dir, char *out, size_t size)
 {
-    return CopyText(out, size, "") && AppendQuotedPath(out, size, dir, "Morvalen.exe");
+    return CopyText(out, size, "") && AppendQuotedPath(out, size, dir, kProgramFile);
 }
 
 bool FormatReadmeCommand(const char *notepad, const char *dir, char *out, size_t size)
 {
     return CopyText(out, size, "\"") && AppendText(out, size, notepad)
-        && AppendText(out, size, "\" ") && AppendQuotedPath(out, size, dir, "readme.txt");
+        && AppendText(out, size, "\" ") && AppendQuotedPath(out, size, dir, kReadmeFile);
 }

@@ -25,8 +25,32 @@ HMODULE LoadSystemLibrary(const char *name)
     char path[MAX_PATH];
     /* The altered search path resolves the library's own imports from its
        folder too, not from the setup's. */
-    return FileInDirectory(GetSystemDirectoryA, name, path, sizeof path)
+    return FileInDirectory(GetSystemDirectoryA, name, path, sizeof path) && AppendText(path, sizeof path, ".dll")
         ? LoadLibraryExA(path, 0, LOAD_WITH_ALTERED_SEARCH_PATH) : 0;
+}
+
+void *KernelFunction(const char *name)
+{
+    return (void *)GetProcAddress(GetModuleHandleA("kernel32"), name);
+}
+
+/* Libraries that the platform may load late by their bare names and that are
+   not among its known ones (Windows 7's dialogs load cryptbase, for one), one
+   after the other. A library the system lacks just fails to load. */
+static const char kLateLibraries[] =
+    "uxtheme\0dwmapi\0userenv\0setupapi\0apphelp\0propsys\0cryptbase\0oleacc\0clbcatq\0version\0";
+
+void KeepLibrarySearchToTheSystem(SetDefaultDllDirectoriesFn setDefault, SetDllDirectoryFn setDllDirectory)
+{
+    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
+        return;
+    if (setDllDirectory)
+        setDllDirectory("");   /* takes the current directory out */
+    /* The program's own folder is still searched first for a bare name, but
+       a library already loaded under that name is used as it is. They stay
+       loaded for the whole run on purpose. */
+    for (const char *name = kLateLibraries; *name; name += TextLength(name) + 1)
+        LoadSystemLibrary(name);
 }
 
 bool NotepadPath(char *path, size_t size)

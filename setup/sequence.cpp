@@ -8,7 +8,7 @@
 #include "ui/ui.h"
 #include "resource.h"
 
-static const char *const kPayload[] = { "Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe" };
+static const char *const kPayload[] = { kProgramFile, "Readme.txt", "Order.txt", kUninstallerFile };
 
 /* A directory typed without its drive root gets the one it is created from,
    so that the copy, the shell entries and the launches name the same place.
@@ -61,6 +61,7 @@ int RunSetup(HINSTANCE instance)
             BuildProgmanGroup();
     }
     MessageBoxA(0, "Installation Completed!", "Installation Succeded", MB_OK | MB_ICONINFORMATION);
+    RestoreErrorMode();
     if (g_setup.startAfter)
         Launch(FormatStartCommand);
     if (g_setup.viewReadme)

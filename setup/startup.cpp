@@ -37,40 +37,17 @@ static void UseProgramFilesDir()
     RegCloseKey(key);
 }
 
-typedef BOOL (WINAPI *SetDefaultDllDirectoriesFn)(DWORD);
-typedef BOOL (WINAPI *SetDllDirectoryFn)(LPCSTR);
-
-/* Libraries the platform loads by their bare names once the dialogs are up. */
-static const char *const kLateLibraries[] = { "uxtheme.dll", "dwmapi.dll" };
-
-/* The setup is started from its media's folder, which others may be able to
-   write to, and runs with administrator rights: no library found there may
-   load in place of the platform's. The calls are looked up, as older
-   systems lack them. */
-static void KeepLibrarySearchToTheSystem()
-{
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    SetDefaultDllDirectoriesFn setDefault = (SetDefaultDllDirectoriesFn)(void *)GetProcAddress(
-        kernel, "SetDefaultDllDirectories");
-    if (setDefault && setDefault(LOAD_LIBRARY_SEARCH_SYSTEM32))
-        return;
-    SetDllDirectoryFn setDllDirectory = (SetDllDirectoryFn)(void *)GetProcAddress(kernel, "SetDllDirectoryA");
-    if (setDllDirectory)
-        setDllDirectory("");   /* takes the current directory out */
-    /* The program's own folder is still searched first for a bare name, but
-       a library already loaded under that name is used as it is. They stay
-       loaded for the whole run on purpose. */
-    for (const char *name : kLateLibraries)
-        LoadSystemLibrary(name);
-}
+/* The error mode the process was started with, for the programs it starts. */
+static UINT startErrorMode;
 
 void StartUp(HINSTANCE instance)
 {
     /* A drive without a medium then fails its queries quietly (0kB free, only
        "[..]" listed) instead of raising the platform's own "no disk" box; a
        library the system lacks fails to load without a box of its own. */
-    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    KeepLibrarySearchToTheSystem();
+    startErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    KeepLibrarySearchToTheSystem((SetDefaultDllDirectoriesFn)KernelFunction("SetDefaultDllDirectories"),
+                                 (SetDllDirectoryFn)KernelFunction("SetDllDirectoryA"));
     /* Paths are ANSI text: in a double-byte code page a trail byte can be
        the separator's byte, so every path scan must know the lead bytes. */
     CPINFO codePage;
@@ -86,4 +63,9 @@ void StartUp(HINSTANCE instance)
     DWORD length = GetCurrentDirectoryA(sizeof g_setup.sourceDir, g_setup.sourceDir);
     if (length == 0 || length >= sizeof g_setup.sourceDir)
         g_setup.sourceDir[0] = '\0';
+}
+
+void RestoreErrorMode()
+{
+    SetErrorMode(startErrorMode);
 }

@@ -8,4 +8,8 @@
    default and source directories. */
 void StartUp(HINSTANCE instance);
 
+/* A child process inherits the error mode: the programs the setup starts
+   get the one it was started with, not its own. */
+void RestoreErrorMode();
+
 #endif

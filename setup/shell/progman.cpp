@@ -3,6 +3,7 @@
 #include "../setup_state.h"
 #include "../text.h"
 #include <ddeml.h>
+#include <dde.h>
 
 struct GroupItem {
     const char *fileName;
@@ -38,17 +39,37 @@ int ProgmanExecute(DWORD ddeInstance, const char *command)
     return accepted;
 }
 
+typedef BOOL (WINAPI *ChangeWindowMessageFilterFn)(UINT, DWORD);
+
+/* From Vista on the setup runs elevated and the Program Manager (the shell)
+   does not, and messages from a lower integrity level are dropped unless
+   the filter lets them through: without its replies no conversation starts.
+   Earlier systems have no such filter and no such call. */
+static void FilterServerReplies(DWORD action)
+{
+    ChangeWindowMessageFilterFn change = (ChangeWindowMessageFilterFn)(void *)GetProcAddress(
+        GetModuleHandleA("user32"), "ChangeWindowMessageFilter");
+    if (!change)
+        return;
+    /* What the Program Manager sends back to a client. */
+    change(WM_DDE_ACK, action);
+    change(WM_DDE_DATA, action);
+    change(WM_DDE_TERMINATE, action);
+}
+
 void BuildProgmanGroup()
 {
     g_setup.ddeInstance = 0;
-    if (DdeInitializeA(&g_setup.ddeInstance, DdeCallback, APPCMD_CLIENTONLY, 0) != DMLERR_NO_ERROR)
-        return;
-    ProgmanExecute(g_setup.ddeInstance, "[CreateGroup(\"Morvalen\")]");
-    ProgmanExecute(g_setup.ddeInstance, "[ShowGroup(\"Morvalen\",1)]");
-    for (const GroupItem &item : kGroupItems) {
-        char command[PATH_TEXT_SIZE];
-        if (FormatAddItemCommand(g_setup.installDir, item.fileName, item.title, command, sizeof command))
-            ProgmanExecute(g_setup.ddeInstance, command);
+    FilterServerReplies(1 /* MSGFLT_ADD */);
+    if (DdeInitializeA(&g_setup.ddeInstance, DdeCallback, APPCMD_CLIENTONLY, 0) == DMLERR_NO_ERROR) {
+        ProgmanExecute(g_setup.ddeInstance, "[CreateGroup(\"Morvalen\")]");
+        ProgmanExecute(g_setup.ddeInstance, "[ShowGroup(\"Morvalen\",1)]");
+        for (const GroupItem &item : kGroupItems) {
+            char command[PATH_TEXT_SIZE];
+            if (FormatAddItemCommand(g_setup.installDir, item.fileName, item.title, command, sizeof command))
+                ProgmanExecute(g_setup.ddeInstance, command);
+        }
+        DdeUninitialize(g_setup.ddeInstance);
     }
-    DdeUninitialize(g_setup.ddeInstance);
+    FilterServerReplies(2 /* MSGFLT_REMOVE */);
 }

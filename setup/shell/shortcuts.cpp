@@ -3,6 +3,7 @@
 #include "../setup_state.h"
 #include "../text.h"
 #include "../platform.h"
+#include "../messages.h"
 #include <shlobj.h>
 
 /* Spelled out here so that no GUID library has to be linked. */
@@ -29,9 +30,9 @@ struct MenuEntry {
 };
 
 static const MenuEntry kMenuEntries[] = {
-    { "Morvalen.exe", "Morvalen v2.0" },
-    { "Uninstal.exe", "Uninstall Morvalen" },
-    { "readme.txt", "Read Me" },
+    { kProgramFile, "Morvalen v2.0" },
+    { kUninstallerFile, "Uninstall Morvalen" },
+    { kReadmeFile, "Read Me" },
     { "order.txt", "Order Form" },
 };
 
@@ -96,7 +97,7 @@ static bool ReadProgramsDir()
 
 void CreateMenuShortcuts()
 {
-    HMODULE ole = LoadSystemLibrary("ole32.dll");
+    HMODULE ole = LoadSystemLibrary("ole32");
     if (!ole)
         return;
     CoInitializeFn coInitialize = (CoInitializeFn)(void *)GetProcAddress(ole, "CoInitialize");

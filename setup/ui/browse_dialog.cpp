@@ -7,6 +7,8 @@
 /* installDir as it was when the browser opened; Cancel puts it back. */
 static char browseSavedDir[PATH_TEXT_SIZE];
 
+HWND g_topBrowser;
+
 static void ShowDirectory(HWND window)
 {
     SetDlgItemTextA(window, IDC_DIRECTORY, g_setup.installDir);
@@ -40,6 +42,7 @@ static void OnInitDialog(HWND window)
     FillDriveList(window);
     FillDirectoryList(GetDlgItem(window, IDC_DIR_LIST), g_setup.installDir);
     CopyText(browseSavedDir, sizeof browseSavedDir, g_setup.installDir);
+    g_topBrowser = window;
 }
 
 /* A new drive moves to its root at once. */

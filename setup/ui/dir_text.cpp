@@ -45,20 +45,19 @@ bool CompleteDriveLetter(char *path, size_t size, char currentDrive)
 
 void GoToParent(char *dir, size_t size)
 {
-    /* The parent ends where the separators before the last component begin,
-       and never inside the root. */
-    size_t root = RootLength(dir), parent = root, end = root;
+    /* Cut at the separator just before the last name, so that separators
+       doubled further up stay as they are; never inside the root. */
+    size_t root = RootLength(dir), cut = root;
     for (const char *p = dir + root; *p;) {
         if (*p == '\\') {
             p++;
             continue;
         }
-        parent = end;
+        cut = p > dir + root ? (size_t)(p - 1 - dir) : root;
         p = NameEnd(p);
-        end = (size_t)(p - dir);
     }
-    dir[parent] = '\0';
-    if (parent == root && root > 0 && !EndsWithSeparator(dir))
+    dir[cut] = '\0';
+    if (cut == root && root > 0 && !EndsWithSeparator(dir))
         AppendChar(dir, size, '\\');     /* "C:foo" lies in the root of C: */
 }
 

@@ -27,8 +27,7 @@ ULONGLONG InstallDriveFreeBytes()
 
     /* Looked up at run time: the first Windows 95 edition lacks it, and only
        it reports volumes above 2 GB correctly there. */
-    DiskFreeSpaceExFn freeSpaceEx = (DiskFreeSpaceExFn)(void *)GetProcAddress(
-        GetModuleHandleA("kernel32.dll"), "GetDiskFreeSpaceExA");
+    DiskFreeSpaceExFn freeSpaceEx = (DiskFreeSpaceExFn)(void *)KernelFunction("GetDiskFreeSpaceExA");
     if (freeSpaceEx) {
         ULARGE_INTEGER available, total, totalFree;
         if (freeSpaceEx(volume, &available, &total, &totalFree))

@@ -47,10 +47,35 @@ static void OnInitDialog(HWND window)
     ShowInstallDriveFree(window, IDC_FREE_SPACE);
 }
 
+/* Install or Cancel pressed while browsers are open (the result plus one;
+   0: none). Each browser's loop runs inside the one below it, so a dialog
+   ended from a loop above its own may never hear of it: the browsers are
+   closed first, each from inside its own loop, and this dialog last. */
+static INT_PTR endAfterBrowsers;
+
+static void EndSetupDialog(HWND window, INT_PTR result)
+{
+    if (g_topBrowser) {
+        endAfterBrowsers = result + 1;
+        EndDialog(g_topBrowser, 0);
+    } else {
+        EndDialog(window, result);
+    }
+}
+
 /* The browser edits installDir itself; show its choice only after OK. */
 static void OnBrowse(HWND window)
 {
-    if (DialogBoxParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_BROWSE), 0, BrowseDlgProc, 0) > 0) {
+    HWND below = g_topBrowser;
+    INT_PTR chosen = DialogBoxParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_BROWSE), 0, BrowseDlgProc, 0);
+    g_topBrowser = below;
+    if (endAfterBrowsers) {
+        /* Without their Cancel's restore: Install has read the field. */
+        if (below)
+            EndDialog(below, 0);
+        else
+            EndDialog(window, endAfterBrowsers - 1);
+    } else if (chosen != 0) {
         SetDlgItemTextA(window, IDC_DIRECTORY, g_setup.installDir);
         SelectDirectoryText(window);
         ShowInstallDriveFree(window, IDC_FREE_SPACE);
@@ -70,7 +95,7 @@ static void OnInstall(HWND window)
     g_setup.addToMenu = OptionChecked(window, IDC_ADD_TO_MENU);
     g_setup.viewReadme = OptionChecked(window, IDC_VIEW_README);
     g_setup.startAfter = OptionChecked(window, IDC_START_AFTER);
-    EndDialog(window, 1);
+    EndSetupDialog(window, 1);
 }
 
 INT_PTR CALLBACK SetupDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
@@ -93,7 +118,7 @@ INT_PTR CALLBACK SetupDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         OnInstall(window);
         return 1;
     case IDCANCEL:
-        EndDialog(window, 0);
+        EndSetupDialog(window, 0);
         return 1;
     }
     return 0;

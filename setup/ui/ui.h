@@ -5,6 +5,10 @@
 #include <windows.h>
 
 INT_PTR CALLBACK SetupDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+/* The browser opened last while any is open: the setup dialog stays
+   enabled, and one that ends must close them first. */
+extern HWND g_topBrowser;
+
 INT_PTR CALLBACK BrowseDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 void CenterDialog(HWND window);

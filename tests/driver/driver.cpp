@@ -6,6 +6,7 @@
 //
 // Steps ("ID" is a decimal control id in the current dialog):
 //   dialog:CAPTION     wait for the program's dialog with this caption; it becomes current
+//   another:CAPTION    the same, for a further dialog of that caption that no step waited for
 //   caption            print "caption\tTEXT" of the current dialog
 //   get:ID             print "text\tID\tTEXT"
 //   state:ID           print "check\tID\t0|1" (button check state)
@@ -391,7 +392,7 @@ void WaitFor(const char *what, Done done)
     }
 }
 
-void WaitForDialog(const wchar_t *caption)
+void WaitForDialog(const wchar_t *caption, bool another = false)
 {
     HWND found = 0;
     WaitFor("the dialog", [&] {
@@ -399,7 +400,7 @@ void WaitForDialog(const wchar_t *caption)
         // looks must not count as unexpected.
         WindowList list = ProgramDialogs();
         for (int i = 0; i < list.count && !found; ++i)
-            if (HasCaption(list.windows[i], caption))
+            if (HasCaption(list.windows[i], caption) && !(another && IsKnown(list.windows[i])))
                 found = list.windows[i];
         if (found)
             return true;
@@ -536,8 +537,8 @@ void RunStep(const wchar_t *step)
     int idNumber = atoi(idA);
 
     wchar_t buffer[2048];
-    if (!wcscmp(verb, L"dialog")) {
-        WaitForDialog(arg);
+    if (!wcscmp(verb, L"dialog") || !wcscmp(verb, L"another")) {
+        WaitForDialog(arg, verb[0] == L'a');
     } else if (!wcscmp(verb, L"caption")) {
         ReadText(g_dialog, buffer, 2048);
         Emit("caption\t%S", buffer);

@@ -200,24 +200,21 @@ inline std::string RootOf(const std::string &text)
     return root;
 }
 
-/* One directory up: the text up to the end of the component before the
-   last one, or the root, which then comes with its separator. */
+/* One directory up: the text up to the separator just before the last
+   component, or the root, which then comes with its separator. */
 inline std::string Parent(const std::string &text)
 {
     std::string root = RootOf(text);
-    std::vector<size_t> ends;     /* where each component ends */
-    size_t at = root.size();
+    size_t cut = root.size(), at = root.size();
     std::string previous = "\\";
     for (const std::string &c : Chars(text.substr(root.size()))) {
-        at += c.size();
         if (c != "\\" && previous == "\\")
-            ends.push_back(at);
-        else if (c != "\\")
-            ends.back() = at;
+            cut = at > root.size() ? at - 1 : root.size();
+        at += c.size();
         previous = c;
     }
-    if (ends.size() >= 2)
-        return text.substr(0, ends[ends.size() - 2]);
+    if (cut > root.size())
+        return text.substr(0, cut);
     return root + (root.empty() || EndsWithSep(root) ? "" : "\\");
 }
 

@@ -83,7 +83,7 @@ TEST(DirText, GoToParentStopsAtTheRoot)
     const struct { const char *dir; const char *parent; } cases[] = {
         { "C:\\Data\\Sub", "C:\\Data" }, { "C:\\Data", "C:\\" }, { "C:\\", "C:\\" },
         { "C:\\Data\\", "C:\\" }, { "C:\\\\Data", "C:\\" }, { "C:\\Data\\\\", "C:\\" },
-        { "C:\\Data\\\\Sub", "C:\\Data" }, { "C:foo", "C:\\" }, { "c:foo\\bar", "c:foo" },
+        { "C:\\Data\\\\Sub", "C:\\Data\\" }, { "C:foo", "C:\\" }, { "c:foo\\bar", "c:foo" },
     };
     for (const auto &c : cases) {
         std::vector<char> dir = Holding(c.dir, 512);
@@ -103,6 +103,7 @@ TEST(DirText, EnterChildRefusesWhatWouldNotFit)
     const struct { std::string dir, name; bool ok; std::string entered; } cases[] = {
         { "C:\\", "Data", true, "C:\\Data" },
         { "C:\\Data", "Sub", true, "C:\\Data\\Sub" },
+        { "C:\\Data\\", "Sub", true, "C:\\Data\\Sub" },   /* where "[..]" leaves C:\Data\\Sub */
         { "C:\\", std::string(508, 'n'), true, "C:\\" + std::string(508, 'n') },
         { "C:\\", std::string(509, 'n'), false, "C:\\" },
         { "C:\\Data", std::string(503, 'n'), true, "C:\\Data\\" + std::string(503, 'n') },

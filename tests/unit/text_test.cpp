@@ -162,7 +162,7 @@ TEST(Text, PathsAreScannedByWholeCharacters)
         /* The same bytes in a single-byte code page are two characters. */
         { kSingleByte, "C:\\\x83\x5c", { "\x83" }, "C:\\", true, "C:\\\x83\x5c" },
         { kSingleByte, "C:\\\\Apps", { "Apps" }, "C:\\", false, "C:\\\\Apps" },
-        { kSingleByte, "C:\\A\\\\\\B", { "A", "B" }, "C:\\A", false, "C:\\A\\\\\\B" },
+        { kSingleByte, "C:\\A\\\\\\B", { "A", "B" }, "C:\\A\\\\", false, "C:\\A\\\\\\B" },
         { kSingleByte, "\\\\srv\\share\\\\Tools\\", { "Tools" }, "\\\\srv\\share\\", true,
           "\\\\srv\\share\\\\Tools\\" },
         { kSingleByte, "\\\\srv\\share", {}, "\\\\srv\\share\\", false, "\\\\srv\\share" },

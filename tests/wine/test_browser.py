@@ -439,3 +439,29 @@ def test_cancel_the_close_box_and_escape_restore_the_directory(machine_factory):
     assert result.of("focus") == [(str(IDC_ADD_TO_MENU),)]
     assert result.exit_code == 0
     assert machine.ini_bytes() is None
+
+
+# The setup dialog stays enabled while browsers are open, so Install or Cancel can be
+# pressed there: the browsers close, and the setup does what was asked, with what its
+# own dialog showed (not with where the browsers had gone).
+@pytest.mark.parametrize("button", [IDCANCEL, IDOK])
+def test_install_or_cancel_while_two_browsers_are_open(machine_factory, button):
+    machine = machine_factory("winxp")
+    typed = "C:\\Typed"
+    ending = ([f"click:{IDCANCEL}", "exit"] if button == IDCANCEL
+              else [f"type:{IDC_DIRECTORY}:{typed}", *install_without_launches()])
+    result = machine.run_setup(
+        SETUP, *browse(), f"dblclk:{IDC_DIR_LIST}:[..]",
+        SETUP, f"click:{IDC_BROWSE}", BROWSER.replace("dialog:", "another:"), f"dblclk:{IDC_DIR_LIST}:[windows]",
+        SETUP, *ending)
+
+    assert result.exit_code == 0
+    if button == IDCANCEL:
+        assert result.boxes == []
+        assert machine.ini_bytes() is None
+        assert not machine.path(NT_DEFAULT).exists()
+    else:
+        assert result.boxes == [COMPLETED]
+        assert machine.ini_bytes() == b"[install]\r\nInstallPath=" + typed.encode() + b"\r\n"
+        assert sorted(path.name for path in machine.path(typed).iterdir()) == sorted(PAYLOAD)
+        assert not any((machine.drive_c / "windows" / name).exists() for name in PAYLOAD)

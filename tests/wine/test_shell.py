@@ -3,12 +3,14 @@ and the Programs-menu links of the newer shell (win98), the Program Manager
 group over DDE of the older one (winxp). Links are read back with lnkinfo,
 not with the shell that wrote them."""
 
+import re
 import shutil
 
 import pytest
 
 from faults_support import deep_dir
-from harness import PAYLOAD, platform_notepad, readme_command, wait_until
+from harness import (PAYLOAD, WINE, WINE_CALL_TIMEOUT, add_user_value, platform_notepad, readme_command,
+                     run_bounded, wait_until)
 from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
                            menu_links, programs_folder, reg_run, reg_values)
 
@@ -154,6 +156,24 @@ def test_link_whose_path_does_not_fit_is_skipped(machine_factory, length, links)
 
 # --- both shells -----------------------------------------------------------------
 
+TRACED = ("SetErrorMode", "WinExec", "ChangeWindowMessageFilter", "DdeConnect", "DdeUninitialize")
+DDE_REPLIES = ("000003e4", "000003e5", "000003e1")   # WM_DDE_ACK, WM_DDE_DATA, WM_DDE_TERMINATE
+
+
+def traced_calls(result):
+    """The setup's calls of TRACED functions in order, with the arguments that
+    the checks need: SetErrorMode's mode and ChangeWindowMessageFilter's two."""
+    calls = []
+    setup = int(result.of("started")[0][0])
+    for pid, name, arguments in re.findall(r"^([0-9a-f]+):[0-9a-f]+:Call [\w.]*?\b(\w+)\(([^)]*)\)",
+                                           result.stderr, re.M):
+        if int(pid, 16) != setup or name not in TRACED:
+            continue
+        kept = {"SetErrorMode": 1, "ChangeWindowMessageFilter": 2}.get(name, 0)
+        calls.append((name, *(argument[-8:] for argument in arguments.split(",")[:kept])))
+    return calls
+
+
 # The setup's folder may be one that others can write to, and the setup runs
 # with administrator rights: a library or a Notepad put there must never run
 # in place of the platform's.
@@ -166,6 +186,11 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
     # outside its known ones.
     shutil.copy2(wine_run.standins / "uxtheme.dll", machine.payload_dir)
     machine.env["WINEDLLOVERRIDES"] += ";uxtheme=n,b"
+    # What Wine cannot show by its effect, the order of the calls shows: the
+    # launched programs inherit the error mode, and the Program Manager's
+    # replies must pass the message filter for the whole conversation.
+    add_user_value(machine.prefix, "Software\\Wine\\Debug", "RelayInclude", ";".join(TRACED))
+    machine.env["WINEDEBUG"] = "-all,+pid,+relay"
     progman = start_dde(machine, "serve", "progman.log")
     directory = WIN98_DEFAULT if version == "win98" else NT_DEFAULT
 
@@ -173,6 +198,16 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
                                f"click:{IDOK}", "box", "exit")
 
     assert (result.boxes, result.exit_code) == ([COMPLETED], 0), result.describe()
+    calls = traced_calls(result)
+    restored = calls.index(("SetErrorMode", "00000000"))
+    assert calls.index(("SetErrorMode", "00008001")) < restored < calls.index(("WinExec",)), calls
+    filtered = [call for call in calls if call[0] in ("ChangeWindowMessageFilter", "DdeConnect", "DdeUninitialize")]
+    if version == "win98":
+        assert filtered == []
+    else:
+        opened = [("ChangeWindowMessageFilter", message, "00000001") for message in DDE_REPLIES]
+        closed = [("ChangeWindowMessageFilter", message, "00000002") for message in DDE_REPLIES]
+        assert filtered == opened + [("DdeConnect",)] * (2 + len(GROUP_ITEMS)) + [("DdeUninitialize",)] + closed
     planted_log = machine.path("C:\\morvalen-planted.log")
     assert not planted_log.exists(), planted_log.read_text(errors="replace")
     launches = sorted(machine.launches(), key=lambda launch: launch.created)
@@ -186,6 +221,59 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
         executed = [event[2] for event in progman.events() if event[0] == "execute"]
         assert executed[-1] == f'[AddItem("{NT_DEFAULT}\\ORDER.TXT","Order Form")]\0', executed
         assert len(executed) == 2 + len(GROUP_ITEMS)
+
+
+# Libraries the platform may load late by their bare names. Where the platform
+# cannot keep the search to the system directory, the setup loads them from
+# there in advance (Wine lacks some of them: they must simply stay unloaded).
+LATE_LIBRARIES = ("uxtheme", "dwmapi", "userenv", "setupapi", "apphelp", "propsys", "cryptbase", "oleacc",
+                  "clbcatq", "version")
+
+
+# Wine always has the newer calls, so the setup's start-up of the library search
+# runs in a probe that is handed only the calls each platform has. A version.dll
+# lies beside it, a cryptbase.dll (which Wine lacks) in its current directory.
+# Wine keeps searching the current directory after SetDllDirectoryA(""), which
+# Windows takes out: that call is read from the trace, and no row loads a library
+# that only the current directory has where the platform would search it.
+PRELOADED = tuple(name for name in LATE_LIBRARIES if name != "cryptbase")
+
+
+@pytest.mark.parametrize("mode, names, calls", [
+    # Windows 8 and later: the system directory only.
+    ("default", ("version", "cryptbase"), [("SetDefaultDllDirectories", "00000800")]),
+    # XP SP1 to 7: preloaded, and the current directory taken out.
+    ("dlldir", PRELOADED, [("SetDllDirectoryA", '""')]),
+    ("none", PRELOADED, []),                     # NT 4, 2000: preloaded
+    ("system", ("setupapi", "version"), []),     # a system library's own imports come from beside it
+])
+def test_library_search_start_up_on_each_platform(machine_factory, wine_run, mode, names, calls):
+    machine = machine_factory("winxp")
+    shutil.copy2(wine_run.build / "tests" / "driver" / "search_probe.exe", machine.payload_dir)
+    shutil.copy2(wine_run.standins / "version.dll", machine.payload_dir)
+    media = machine.drive_c / "media"
+    media.mkdir()
+    shutil.copy2(wine_run.standins / "cryptbase.dll", media)
+    machine.env["WINEDLLOVERRIDES"] += ";version,cryptbase=n,b"
+    search_calls = ("SetDefaultDllDirectories", "SetDllDirectoryA")
+    add_user_value(machine.prefix, "Software\\Wine\\Debug", "RelayInclude", ";".join(search_calls))
+    machine.env["WINEDEBUG"] = "-all,+relay"
+    machine.start()
+
+    _, out, err = run_bounded([WINE, r"C:\payload\search_probe.exe", mode, *names], machine.env,
+                              WINE_CALL_TIMEOUT, cwd=media)
+
+    system = machine.drive_c / "windows" / "system32"
+    assert dict(line.split("\t") for line in out.decode().lower().splitlines()) == {
+        name: f"c:\\windows\\system32\\{name}.dll" if (system / f"{name}.dll").exists() else "-"
+        for name in names}
+    planted_log = machine.path("C:\\morvalen-planted.log")
+    assert not planted_log.exists(), planted_log.read_text(errors="replace")
+    # The flags' last eight digits; the text after the pointer.
+    made = re.findall(r"Call [\w.]*?\b(SetDefaultDllDirectories|SetDllDirectoryA)\(([^)]*)\)",
+                      err.decode(errors="replace"))
+    assert [(name, argument[-8:] if name == search_calls[0] else argument.partition(" ")[2])
+            for name, argument in made] == calls
 
 
 # --- older shell: Program Manager group ---------------------------------------
