@@ -245,7 +245,7 @@ PRELOADED = tuple(name for name in LATE_LIBRARIES if name != "cryptbase")
     # XP SP1 to 7: preloaded, and the current directory taken out.
     ("dlldir", PRELOADED, [("SetDllDirectoryA", '""')]),
     ("none", PRELOADED, []),                     # NT 4, 2000: preloaded
-    ("system", ("setupapi", "version"), []),     # a system library's own imports come from beside it
+    ("system", ("advpack", "version"), []),      # a system library's own imports come from beside it
 ])
 def test_library_search_start_up_on_each_platform(machine_factory, wine_run, mode, names, calls):
     machine = machine_factory("winxp")
