@@ -2,7 +2,9 @@
 configuration), with throwaway code-signing certificates made by openssl for
 one test run in a folder under build/ and never kept."""
 
+import json
 import os
+import shutil
 import subprocess
 import zipfile
 from pathlib import Path
@@ -50,12 +52,60 @@ def packing_env(**settings):
     return env
 
 
-def pack(build, folder, cached=(), **settings):
+def pack(build, folder, cached=(), wrapper=None, **settings):
     """The build's release step into folder, settings in the environment;
-    cached ones (name, value) as the cache variables of the same name reach it."""
+    cached ones (name, value) as the cache variables of the same name reach it.
+    A wrapper folder (osslsigncode_wrapper) goes first on PATH."""
     defines = [arg for name, value in cached for arg in ("-D", f"CPACK_{name}={value}")]
+    env = packing_env(**settings)
+    if wrapper:
+        env["PATH"] = f"{wrapper}{os.pathsep}{env['PATH']}"
     return subprocess.run(["cpack", "--config", str(Path(build) / "CPackConfig.cmake"), "-B", str(folder),
-                           *defines], env=packing_env(**settings), capture_output=True, text=True, timeout=300)
+                           *defines], env=env, capture_output=True, text=True, timeout=300)
+
+
+WRAPPER = """import json, os, signal, subprocess, sys
+args = sys.argv[1:]
+record = {"argv": args}
+if "-readpass" in args:
+    path = args[args.index("-readpass") + 1]
+    record.update(readpass=os.path.realpath(path), mode=os.stat(path).st_mode & 0o777,
+                  folder_mode=os.stat(os.path.dirname(path)).st_mode & 0o777)
+with open(LOG, "a") as log:
+    log.write(json.dumps(record) + "\\n")
+if ACT == "interrupt":
+    os.kill(os.getppid(), signal.SIGTERM)
+    sys.exit(1)
+done = subprocess.run([REAL, *args])
+if done.returncode == 0 and ACT == "tamper":
+    out = args[args.index("-out") + 1]
+    with open(out, "r+b") as file:
+        file.seek(0x400 + 100)    # in the code
+        byte = file.read(1)[0]
+        file.seek(-1, 1)
+        file.write(bytes([byte ^ 1]))
+sys.exit(done.returncode)
+"""
+
+
+def osslsigncode_wrapper(folder, act=None):
+    """A folder holding an osslsigncode that logs each command line it is given,
+    and the path and modes of the password file that it names, to log.json,
+    then runs the real one. act "tamper" changes one byte of the signed image
+    afterwards; act "interrupt" terminates its caller instead of signing.
+    Returns the folder; read the log with wrapper_log."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    script = folder / "osslsigncode"
+    script.write_text(f"#!/usr/bin/env python3\nLOG = {str(folder / 'log.json')!r}\nACT = {act!r}\n"
+                      f"REAL = {shutil.which('osslsigncode')!r}\n{WRAPPER}")
+    script.chmod(0o755)
+    return folder
+
+
+def wrapper_log(folder):
+    log = Path(folder) / "log.json"
+    return [json.loads(line) for line in log.read_text().splitlines()] if log.exists() else []
 
 
 def verify(exe, root):
