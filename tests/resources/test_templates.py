@@ -243,9 +243,11 @@ def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, h
     if how == 'unsigned':
         target = build  # where cpack --preset i686 puts it
         packed = release.pack(build, target, wrapper=wrapper)
-    elif how == 'pkcs12':
-        packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
-                              MORVALEN_SIGN_PASSWORD=release.PASSWORD)
+    elif how == 'pkcs12':  # with a list of timestamp servers, of which the second answers
+        with release.timestamp_server(folder / 'timestamps', certificates) as answering:
+            packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
+                                  MORVALEN_SIGN_PASSWORD=release.PASSWORD,
+                                  MORVALEN_SIGN_TIMESTAMP=f'http://127.0.0.1:1/refused;{answering}')
     else:  # named as the cache variables would name them
         packed = release.pack(build, target, wrapper=wrapper,
                               cached=[('MORVALEN_SIGN_CERT', certificates['chain']),
@@ -254,14 +256,17 @@ def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, h
     said = packed.stdout + packed.stderr
     assert packed.returncode == 0, said
     runs = release.wrapper_log(wrapper)
-    assert len(runs) == (how != 'unsigned'), runs
     if how == 'pkcs12':
+        assert [run['argv'][run['argv'].index('-ts') + 1] for run in runs] == ['http://127.0.0.1:1/refused',
+                                                                                answering]
         assert_password_handed_privately(runs, release.PASSWORD, build, target)
+        assert re.search(rf'signed \(Authenticode, SHA-256\) with .*, timestamped by {answering}$', said, re.M), said
     elif how == 'cert+key':  # the publisher's own file, handed on as it is and kept
-        assert runs[0]['readpass'] == str(certificates['password_file'].resolve())
+        assert len(runs) == 1 and runs[0]['readpass'] == str(certificates['password_file'].resolve())
         assert certificates['password_file'].exists()
-    assert re.search(r'signed \(Authenticode, SHA-256\) with .*, without a timestamp$', said, re.M) \
-        or how == 'unsigned', said
+        assert re.search(r'signed \(Authenticode, SHA-256\) with .*, without a timestamp$', said, re.M), said
+    else:
+        assert runs == []
     # CMake wraps a warning's lines.
     unsigned_said = re.search(r'setup\.exe\s+in\s+Morvalen-2\.0\.zip\s+is\s+UNSIGNED', said)
     assert bool(unsigned_said) == (how == 'unsigned'), said

@@ -2,10 +2,13 @@
 configuration), with throwaway code-signing certificates made by openssl for
 one test run in a folder under build/ and never kept."""
 
+import contextlib
+import http.server
 import json
 import os
 import shutil
 import subprocess
+import threading
 import zipfile
 from pathlib import Path
 
@@ -43,6 +46,49 @@ def make_certificates(folder):
     openssl("pkcs12", "-export", "-inkey", paths["plain_key"], "-in", paths["cert"], "-certfile", paths["root"],
             "-passout", password, "-out", paths["pkcs12"])
     return paths
+
+
+@contextlib.contextmanager
+def timestamp_server(folder, certificates):
+    """An RFC 3161 timestamp server on a local port while the block runs: a
+    timestamping authority certified by the throwaway root, answering with
+    openssl ts. Yields its URL."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    key, cert, config = folder / "tsa.key", folder / "tsa.pem", folder / "tsa.cnf"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Throwaway Test Timestamps", "-CA", certificates["root"],
+                    "-CAkey", certificates["root_key"], "-keyout", key, "-out", cert,
+                    "-addext", "basicConstraints=critical,CA:FALSE",
+                    "-addext", "extendedKeyUsage=critical,timeStamping"], check=True, capture_output=True, timeout=60)
+    (folder / "serial").write_text("01\n")
+    config.write_text(f"[tsa]\ndefault_tsa = here\n[here]\nserial = {folder / 'serial'}\n"
+                      "signer_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha256, sha1\n")
+
+    class Authority(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):
+            (folder / "query").write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
+            replied = subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", folder / "query",
+                                      "-inkey", key, "-signer", cert, "-out", folder / "reply"],
+                                     capture_output=True, timeout=60)
+            reply = (folder / "reply").read_bytes() if replied.returncode == 0 else b""
+            self.send_response(200 if reply else 500)
+            self.send_header("Content-Type", "application/timestamp-reply")
+            self.send_header("Content-Length", str(len(reply)))
+            self.end_headers()
+            self.wfile.write(reply)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.HTTPServer(("127.0.0.1", 0), Authority)
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    try:
+        yield f"http://127.0.0.1:{server.server_address[1]}/"
+    finally:
+        server.shutdown()
+        server.server_close()
 
 
 def packing_env(**settings):
@@ -109,8 +155,10 @@ def wrapper_log(folder):
 
 
 def verify(exe, root):
-    """osslsigncode verify against the throwaway root only."""
-    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(root), "-in", str(exe)],
+    """osslsigncode verify against the throwaway root only (for the signature
+    and for a timestamp)."""
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(root), "-TSA-CAfile", str(root),
+                           "-in", str(exe)],
                           capture_output=True, text=True, timeout=60)
 
 
