@@ -40,45 +40,40 @@ if(NOT OSSLSIGNCODE)
   message(FATAL_ERROR "A certificate is named but osslsigncode is not installed (bash scripts/bootstrap.sh).")
 endif()
 
+find_program(PYTHON3 python3)
+if(NOT PYTHON3)
+  message(FATAL_ERROR "Signing needs python3 (bash scripts/bootstrap.sh).")
+endif()
+
 if(pkcs12)
   set(credentials -pkcs12 "${pkcs12}")
 else()
   set(credentials -certs "${cert}" -key "${key}")
 endif()
-# osslsigncode reads the password from a file rather than from its command
-# line, which every user of the machine can see. One given in the environment
-# goes into a file in a folder that only its owner can enter, gone after use.
-set(private "${CPACK_TOPLEVEL_DIRECTORY}/signing")
-file(REMOVE_RECURSE "${private}")
-if(NOT "$ENV{MORVALEN_SIGN_PASSWORD}" STREQUAL "")
-  file(MAKE_DIRECTORY "${private}")
-  file(CHMOD "${private}" PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE)
-  set(password_file "${private}/password")
-  file(WRITE "${password_file}" "$ENV{MORVALEN_SIGN_PASSWORD}")
-endif()
-if(password_file)
-  list(APPEND credentials -readpass "${password_file}")
-endif()
-# A timestamp keeps the signature valid after the certificate expires; each
-# server named is tried in turn.
-set(stamping)
-foreach(url IN LISTS timestamps)
-  list(APPEND stamping -ts "${url}")
-endforeach()
-
-file(REMOVE "${setup}.signed")
+# authenticode.py runs osslsigncode. It hands the password over in a file
+# rather than on the command line, which every user of the machine can see:
+# one given in the environment goes into a file of mode 0600 in a private
+# folder outside the build tree, removed when the step ends. A timestamp
+# keeps the signature valid after the certificate expires; each server named
+# is tried in turn, and the one that answered is printed.
+set(helper "${CMAKE_CURRENT_LIST_DIR}/authenticode.py")
 execute_process(
-  COMMAND "${OSSLSIGNCODE}" sign ${credentials} -h sha256 -n "Morvalen Setup" ${stamping}
-          -in "${setup}" -out "${setup}.signed"
-  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
-file(REMOVE_RECURSE "${private}")
+  COMMAND "${PYTHON3}" "${helper}" sign "${OSSLSIGNCODE}" "${setup}" "${setup}.signed" "${password_file}"
+          "${timestamps}" -- ${credentials} -h sha256 -n "Morvalen Setup"
+  RESULT_VARIABLE status OUTPUT_VARIABLE answered ERROR_VARIABLE output OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(NOT status EQUAL 0)
-  file(REMOVE "${setup}.signed")
-  message(FATAL_ERROR "Signing setup.exe failed (osslsigncode: ${status}):\n${output}")
+  message(FATAL_ERROR "Signing setup.exe failed:\n${output}")
 endif()
 file(RENAME "${setup}.signed" "${setup}")
-if(timestamps)
-  message(STATUS "setup.exe signed (Authenticode, SHA-256) with ${pkcs12}${cert}, timestamped by ${timestamps}")
+# "Signed" is measured, not assumed: the staged file must carry a signature
+# whose digest is that of its image.
+execute_process(COMMAND "${PYTHON3}" "${helper}" check "${setup}"
+  RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "The signed setup.exe does not hold its signature:\n${output}")
+endif()
+if(answered)
+  message(STATUS "setup.exe signed (Authenticode, SHA-256) with ${pkcs12}${cert}, timestamped by ${answered}")
 else()
   message(STATUS "setup.exe signed (Authenticode, SHA-256) with ${pkcs12}${cert}, without a timestamp")
 endif()

@@ -239,20 +239,34 @@ def pe_offsets(data):
 def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, how):
     folder, certificates = signing
     build = Path(ROOT) / 'build' / 'i686'
+    target, wrapper = folder / how, release.osslsigncode_wrapper(folder / f'{how}-wrapper')
     if how == 'unsigned':
         target = build  # where cpack --preset i686 puts it
-        packed = release.pack(build, target)
-    elif how == 'pkcs12':
-        target = folder / how
-        packed = release.pack(build, target, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
-                              MORVALEN_SIGN_PASSWORD=release.PASSWORD)
+        packed = release.pack(build, target, wrapper=wrapper)
+    elif how == 'pkcs12':  # with a list of timestamp servers, of which the second answers
+        with release.timestamp_server(folder / 'timestamps', certificates) as answering:
+            packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
+                                  MORVALEN_SIGN_PASSWORD=release.PASSWORD,
+                                  MORVALEN_SIGN_TIMESTAMP=f'http://127.0.0.1:1/refused;{answering}')
     else:  # named as the cache variables would name them
-        target = folder / how
-        packed = release.pack(build, target, cached=[('MORVALEN_SIGN_CERT', certificates['chain']),
-                                                     ('MORVALEN_SIGN_KEY', certificates['key']),
-                                                     ('MORVALEN_SIGN_PASSWORD_FILE', certificates['password_file'])])
+        packed = release.pack(build, target, wrapper=wrapper,
+                              cached=[('MORVALEN_SIGN_CERT', certificates['chain']),
+                                      ('MORVALEN_SIGN_KEY', certificates['key']),
+                                      ('MORVALEN_SIGN_PASSWORD_FILE', certificates['password_file'])])
     said = packed.stdout + packed.stderr
     assert packed.returncode == 0, said
+    runs = release.wrapper_log(wrapper)
+    if how == 'pkcs12':
+        assert [run['argv'][run['argv'].index('-ts') + 1] for run in runs] == ['http://127.0.0.1:1/refused',
+                                                                                answering]
+        assert_password_handed_privately(runs, release.PASSWORD, build, target)
+        assert re.search(rf'signed \(Authenticode, SHA-256\) with .*, timestamped by {answering}$', said, re.M), said
+    elif how == 'cert+key':  # the publisher's own file, handed on as it is and kept
+        assert len(runs) == 1 and runs[0]['readpass'] == str(certificates['password_file'].resolve())
+        assert certificates['password_file'].exists()
+        assert re.search(r'signed \(Authenticode, SHA-256\) with .*, without a timestamp$', said, re.M), said
+    else:
+        assert runs == []
     # CMake wraps a warning's lines.
     unsigned_said = re.search(r'setup\.exe\s+in\s+Morvalen-2\.0\.zip\s+is\s+UNSIGNED', said)
     assert bool(unsigned_said) == (how == 'unsigned'), said
@@ -298,13 +312,45 @@ def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, h
     assert release.verify(exe, certificates['root']).returncode != 0
 
 
-def test_release_step_that_cannot_sign_leaves_no_archive(signing):
+@pytest.mark.parametrize('act, password, timestamps, message', [
+    pytest.param(None, 'not it', '', r'Signing setup\.exe failed', id='wrong-password'),
+    # Something changes the image after osslsigncode has signed it.
+    pytest.param('tamper', release.PASSWORD, '', r"does not hold its signature.*is\s+not\s+the\s+image's",
+                 id='tampered'),
+    # The step is terminated while osslsigncode runs.
+    pytest.param('interrupt', release.PASSWORD, '', r'Signing setup\.exe failed', id='interrupted'),
+    pytest.param(None, release.PASSWORD, 'http://127.0.0.1:1/first;http://127.0.0.1:1/second',
+                 r'each timestamp server of the list was tried.*127\.0\.0\.1:1/first.*127\.0\.0\.1:1/second',
+                 id='no-timestamp-server'),
+])
+def test_release_step_that_cannot_sign_leaves_no_archive_nor_password(signing, act, password, timestamps, message):
     folder, certificates = signing
-    target = folder / 'wrong-password'
+    step = Path(tempfile.mkdtemp(prefix='failing-', dir=folder))
+    target, wrapper = step / 'release', release.osslsigncode_wrapper(step / 'wrapper', act)
     target.mkdir()
     (target / release.ZIP_NAME).write_bytes(b'an earlier run')
-    packed = release.pack(Path(ROOT) / 'build' / 'i686', target,
-                          MORVALEN_SIGN_PKCS12=certificates['pkcs12'], MORVALEN_SIGN_PASSWORD='not it')
+    build = Path(ROOT) / 'build' / 'i686'
+    packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
+                          MORVALEN_SIGN_PASSWORD=password, MORVALEN_SIGN_TIMESTAMP=timestamps)
     assert packed.returncode != 0
-    assert 'Signing setup.exe failed' in packed.stderr
+    assert re.search(message, packed.stderr, re.S), packed.stderr
     assert not (target / release.ZIP_NAME).exists()
+    runs = release.wrapper_log(wrapper)
+    assert len(runs) == (2 if timestamps else 1), runs
+    assert_password_handed_privately(runs, password, build, target)
+
+
+def assert_password_handed_privately(runs, password, *trees):
+    """Each osslsigncode run read the password from a file and never had it
+    on its command line (which anyone can read with ps); that file was the
+    owner's alone, in a private folder outside the source and build trees,
+    and neither remains; no file in the trees holds the password."""
+    for run in runs:
+        assert '-readpass' in run['argv'] and not any(password in arg for arg in run['argv']), run['argv']
+        held = Path(run['readpass'])
+        assert (run['mode'], run['folder_mode']) == (0o600, 0o700), run
+        assert not any(held.is_relative_to(Path(tree).resolve()) for tree in (ROOT, *trees)), held
+        assert not held.exists() and not held.parent.exists(), held
+    for tree in trees:
+        for path in Path(tree).rglob('*'):
+            assert not (path.is_file() and password.encode() in path.read_bytes()), path

@@ -2,8 +2,13 @@
 configuration), with throwaway code-signing certificates made by openssl for
 one test run in a folder under build/ and never kept."""
 
+import contextlib
+import http.server
+import json
 import os
+import shutil
 import subprocess
+import threading
 import zipfile
 from pathlib import Path
 
@@ -43,6 +48,49 @@ def make_certificates(folder):
     return paths
 
 
+@contextlib.contextmanager
+def timestamp_server(folder, certificates):
+    """An RFC 3161 timestamp server on a local port while the block runs: a
+    timestamping authority certified by the throwaway root, answering with
+    openssl ts. Yields its URL."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    key, cert, config = folder / "tsa.key", folder / "tsa.pem", folder / "tsa.cnf"
+    subprocess.run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "2",
+                    "-subj", "/CN=Throwaway Test Timestamps", "-CA", certificates["root"],
+                    "-CAkey", certificates["root_key"], "-keyout", key, "-out", cert,
+                    "-addext", "basicConstraints=critical,CA:FALSE",
+                    "-addext", "extendedKeyUsage=critical,timeStamping"], check=True, capture_output=True, timeout=60)
+    (folder / "serial").write_text("01\n")
+    config.write_text(f"[tsa]\ndefault_tsa = here\n[here]\nserial = {folder / 'serial'}\n"
+                      "signer_digest = sha256\ndefault_policy = 1.2.3.4.1\ndigests = sha256, sha1\n")
+
+    class Authority(http.server.BaseHTTPRequestHandler):
+        def do_POST(self):
+            (folder / "query").write_bytes(self.rfile.read(int(self.headers["Content-Length"])))
+            replied = subprocess.run(["openssl", "ts", "-reply", "-config", config, "-queryfile", folder / "query",
+                                      "-inkey", key, "-signer", cert, "-out", folder / "reply"],
+                                     capture_output=True, timeout=60)
+            reply = (folder / "reply").read_bytes() if replied.returncode == 0 else b""
+            self.send_response(200 if reply else 500)
+            self.send_header("Content-Type", "application/timestamp-reply")
+            self.send_header("Content-Length", str(len(reply)))
+            self.end_headers()
+            self.wfile.write(reply)
+
+        def log_message(self, *args):
+            pass
+
+    server = http.server.HTTPServer(("127.0.0.1", 0), Authority)
+    thread = threading.Thread(target=server.serve_forever, daemon=True)
+    thread.start()
+    try:
+        yield f"http://127.0.0.1:{server.server_address[1]}/"
+    finally:
+        server.shutdown()
+        server.server_close()
+
+
 def packing_env(**settings):
     """This environment less any signing settings of the caller's own, plus the given ones."""
     env = {key: value for key, value in os.environ.items() if not key.startswith("MORVALEN_SIGN_")}
@@ -50,17 +98,67 @@ def packing_env(**settings):
     return env
 
 
-def pack(build, folder, cached=(), **settings):
+def pack(build, folder, cached=(), wrapper=None, **settings):
     """The build's release step into folder, settings in the environment;
-    cached ones (name, value) as the cache variables of the same name reach it."""
+    cached ones (name, value) as the cache variables of the same name reach it.
+    A wrapper folder (osslsigncode_wrapper) goes first on PATH."""
     defines = [arg for name, value in cached for arg in ("-D", f"CPACK_{name}={value}")]
+    env = packing_env(**settings)
+    if wrapper:
+        env["PATH"] = f"{wrapper}{os.pathsep}{env['PATH']}"
     return subprocess.run(["cpack", "--config", str(Path(build) / "CPackConfig.cmake"), "-B", str(folder),
-                           *defines], env=packing_env(**settings), capture_output=True, text=True, timeout=300)
+                           *defines], env=env, capture_output=True, text=True, timeout=300)
+
+
+WRAPPER = """import json, os, signal, subprocess, sys
+args = sys.argv[1:]
+record = {"argv": args}
+if "-readpass" in args:
+    path = args[args.index("-readpass") + 1]
+    record.update(readpass=os.path.realpath(path), mode=os.stat(path).st_mode & 0o777,
+                  folder_mode=os.stat(os.path.dirname(path)).st_mode & 0o777)
+with open(LOG, "a") as log:
+    log.write(json.dumps(record) + "\\n")
+if ACT == "interrupt":
+    os.kill(os.getppid(), signal.SIGTERM)
+    sys.exit(1)
+done = subprocess.run([REAL, *args])
+if done.returncode == 0 and ACT == "tamper":
+    out = args[args.index("-out") + 1]
+    with open(out, "r+b") as file:
+        file.seek(0x400 + 100)    # in the code
+        byte = file.read(1)[0]
+        file.seek(-1, 1)
+        file.write(bytes([byte ^ 1]))
+sys.exit(done.returncode)
+"""
+
+
+def osslsigncode_wrapper(folder, act=None):
+    """A folder holding an osslsigncode that logs each command line it is given,
+    and the path and modes of the password file that it names, to log.json,
+    then runs the real one. act "tamper" changes one byte of the signed image
+    afterwards; act "interrupt" terminates its caller instead of signing.
+    Returns the folder; read the log with wrapper_log."""
+    folder = Path(folder)
+    folder.mkdir(parents=True, exist_ok=True)
+    script = folder / "osslsigncode"
+    script.write_text(f"#!/usr/bin/env python3\nLOG = {str(folder / 'log.json')!r}\nACT = {act!r}\n"
+                      f"REAL = {shutil.which('osslsigncode')!r}\n{WRAPPER}")
+    script.chmod(0o755)
+    return folder
+
+
+def wrapper_log(folder):
+    log = Path(folder) / "log.json"
+    return [json.loads(line) for line in log.read_text().splitlines()] if log.exists() else []
 
 
 def verify(exe, root):
-    """osslsigncode verify against the throwaway root only."""
-    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(root), "-in", str(exe)],
+    """osslsigncode verify against the throwaway root only (for the signature
+    and for a timestamp)."""
+    return subprocess.run(["osslsigncode", "verify", "-CAfile", str(root), "-TSA-CAfile", str(root),
+                           "-in", str(exe)],
                           capture_output=True, text=True, timeout=60)
 
 
