@@ -9,7 +9,7 @@ packages=(
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick
   liblnk-utils icoutils osslsigncode openssl
   python3 python3-pytest
-  clang libclang-rt-14-dev
+  clang libclang-rt-dev
   qemu-system-x86 mmdebstrap e2fsprogs kmod cpio
   locales
 )
