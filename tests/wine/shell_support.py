@@ -200,6 +200,8 @@ class XDisplay:
         """Gives the machine Wine's X11 driver on this display (before it runs anything)."""
         assert not machine.started, "the display must be known before the first Wine process"
         machine.env["DISPLAY"] = self.name
+        # On the interactive station, where Wine's desktop shell serves PROGMAN.
+        del machine.env["TEST_WINDOW_STATION"]
         settings = machine.drive_c / "harness" / "x11.reg"
         # Unmanaged windows: without a window manager, managed ones make every step slow.
         settings.write_text('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n'
