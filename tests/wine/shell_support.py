@@ -10,12 +10,18 @@ import shutil
 import subprocess
 from pathlib import Path
 
+import harness
 from harness import WINE, WINE_CALL_TIMEOUT, HarnessError, Program, run_bounded, unescape, wait_until
 
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
 SHELL_FOLDERS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 
 READY_TIMEOUT = 60
+# How long tests/ddeserver's program runs unless stopped: longer than any test
+# that starts it may take (its wait for readiness and the driver's bound
+# included), so that a slow setup on a loaded machine still finds it; the
+# test stops it, and the bound only ends one that a killed run left behind.
+DDE_LIFETIME = 15 * 60
 XVFB_TIMEOUT = 30
 
 
@@ -140,7 +146,7 @@ class DdeProgram:
     Program Manager stand-in) or "probe" mode (waits until a Program Manager
     answers and keeps the desktop alive), with its log in C:\\harness."""
 
-    def __init__(self, machine, mode, log, seconds=60):
+    def __init__(self, machine, mode, log):
         program = machine.run.build / "tests" / "ddeserver" / "ddeserver.exe"
         if not program.is_file():
             raise HarnessError(f"build first; missing: {program}")
@@ -148,7 +154,7 @@ class DdeProgram:
         machine.start()
         self.log = machine.drive_c / "harness" / log
         self.process = Program([WINE, r"C:\harness\ddeserver.exe", mode, f"C:\\harness\\{log}",
-                                str(seconds)], machine.env, machine.drive_c)
+                                str(DDE_LIFETIME * harness.SLOWDOWN)], machine.env, machine.drive_c)
 
     def events(self):
         if not self.log.exists():
