@@ -7,7 +7,7 @@ packages=(
   cmake make g++ googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-i686 binutils-mingw-w64-x86-64
   wine wine64 fonts-wine xvfb xauth xdotool imagemagick
-  liblnk-utils icoutils osslsigncode openssl
+  icoutils osslsigncode openssl
   python3 python3-pytest
   clang libclang-rt-dev
   qemu-system-x86 mmdebstrap e2fsprogs kmod cpio

@@ -45,7 +45,8 @@ if [ -n "${DISPLAY:-}" ]; then
 else
   echo "demo: no display; walking through the setup under Xvfb"
   # A step that fails is named by the walk, which has then ended the prefix's programs.
-  xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 scripts/demo_walk.py "$payload" "$demo/shots" || exit 1
+  xvfb-run -a -s "-screen 0 1024x768x24" /usr/bin/python3 scripts/demo_walk.py "$payload" "$demo/shots" \
+    "$root/build/x86_64/tests/driver/locate.exe" || exit 1
 fi
 "$wineserver" -w 2>/dev/null || true
 

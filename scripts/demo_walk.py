@@ -3,7 +3,9 @@ and saves a screenshot of every dialog and message box on the way.
 
 Every click goes to a window by position, and only once the pointer is over
 that very window: without a window manager the keyboard focus is not reliably
-where a key is meant to go. After each click the walk waits until it has
+where a key is meant to go. The positions are the controls' own, which the
+dialog reports at run time (tests/driver's locate): fonts and metrics differ
+between Wine releases. After each click the walk waits until it has
 taken effect and clicks again, a few times at most, if it has not. A step that
 still fails is named in one line; the walk then ends the prefix's Wine
 processes and exits with status 1."""
@@ -15,13 +17,11 @@ import time
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
 TRIES = 3
-payload, shots = sys.argv[1], sys.argv[2]
+payload, shots, locate = sys.argv[1], sys.argv[2], sys.argv[3]
 
-# Offsets from a window's top-left corner, measured on the screenshots.
-BROWSE, INSTALL = (295, 123), (97, 317)          # setup dialog
-PARENT, CANCEL = (22, 66), (192, 235)            # browser: "[..]", the first entry, and Cancel
-FOLDER_LABEL = "287x20+0+32"                     # browser: the folder shown above the list
-OK = (98, 83)                                    # completion box
+SETUP, BROWSER, COMPLETED = "Morvalen Setup", "Select Installation Directory", "Installation Succeded"
+# Control ids (resources/resource.h); a message box's OK is IDOK too.
+IDOK, IDCANCEL, IDC_DIRECTORY, IDC_BROWSE, IDC_DIR_LIST = 1, 2, 1000, 1001, 1004
 
 
 class Failed(Exception):
@@ -68,16 +68,15 @@ def gone(window_id):
     return lambda: window_id not in visible(".*")
 
 
-def part(window_id, crop):
-    """Part of the window's picture (WxH+X+Y), as it stands once it no longer changes."""
-    grab = lambda: run("import", "-window", window_id, "-crop", crop, "png:-", text=False)
-    last = grab()
-    for _ in range(20):
-        time.sleep(0.5)
-        if (now := grab()) == last:
-            return now
-        last = now
-    raise Failed("the window kept changing")
+def where(caption, control, entry=None):
+    """The screen position of a control of the dialog with this caption (or of
+    an entry of its list box), and the control's text, as the dialog reports them."""
+    done = subprocess.run([WINE, locate, caption, str(control), *([entry] if entry else [])],
+                          capture_output=True)
+    if done.returncode:
+        raise Failed(f"no control {control}{f' entry {entry!r}' if entry else ''} in '{caption}'")
+    x, y, text = done.stdout.decode("utf-8", errors="replace").rstrip("\r\n").split("\t", 2)
+    return (int(x), int(y)), text
 
 
 def shot(name, window_id):
@@ -86,11 +85,9 @@ def shot(name, window_id):
     print(f"demo: {run('xdotool', 'getwindowname', window_id).strip()!r} shown, saved {path}")
 
 
-def click(window_id, offset, took_effect, clicks=1):
-    """Clicks at the offset in the window until took_effect() holds, TRIES times at most."""
-    geometry = dict(line.split("=") for line in run(
-        "xdotool", "getwindowgeometry", "--shell", window_id).split())
-    x, y = int(geometry["X"]) + offset[0], int(geometry["Y"]) + offset[1]
+def click(window_id, position, took_effect, clicks=1):
+    """Clicks at the screen position, over the window, until took_effect() holds, TRIES times at most."""
+    x, y = position
     for attempt in range(1, TRIES + 1):
         pointer = dict(line.split("=") for line in run(
             "xdotool", "mousemove", str(x), str(y), "getmouselocation", "--shell").split())
@@ -106,25 +103,26 @@ def click(window_id, offset, took_effect, clicks=1):
 def walk():
     setup = subprocess.Popen([WINE, "setup.exe"], cwd=payload)
     with step("show the setup dialog"):
-        dialog = window("Morvalen Setup")
+        dialog = window(SETUP)
         shot("setup", dialog)
     with step("open the browser with Browse"):
-        click(dialog, BROWSE, lambda: visible("Select Installation Directory"))
-        browser = window("Select Installation Directory")
+        click(dialog, where(SETUP, IDC_BROWSE)[0], lambda: visible(BROWSER))
+        browser = window(BROWSER)
     with step('go up to the parent folder with "[..]"'):
-        folder = part(browser, FOLDER_LABEL)
-        click(browser, PARENT, lambda: part(browser, FOLDER_LABEL) != folder, clicks=2)
+        folder = lambda: where(BROWSER, IDC_DIRECTORY)[1]
+        shown = folder()
+        click(browser, where(BROWSER, IDC_DIR_LIST, "[..]")[0], lambda: folder() != shown, clicks=2)
         time.sleep(0.5)  # let the list repaint
         shot("browser", browser)
     with step("close the browser with Cancel"):  # Cancel puts the directory back
-        click(browser, CANCEL, gone(browser))
+        click(browser, where(BROWSER, IDCANCEL)[0], gone(browser))
     with step("install with Install"):
-        click(dialog, INSTALL, gone(dialog))
+        click(dialog, where(SETUP, IDOK)[0], gone(dialog))
     with step("show the completion box"):
-        box = window("Installation Succeded", timeout=60)
+        box = window(COMPLETED, timeout=60)
         shot("completed", box)
     with step("close the completion box with OK"):
-        click(box, OK, gone(box))
+        click(box, where(COMPLETED, IDOK)[0], gone(box))
     with step("show the readme"):
         shot("readme", window("readme.txt - Notepad"))
     with step("end the setup"):

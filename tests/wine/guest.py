@@ -25,7 +25,7 @@ WORK = REPO / "build" / "guest"
 # The host's 64-bit Wine programs and their 32-bit counterparts in the guest.
 GUEST_PROGRAMS = {"/usr/lib/wine/wine64": "/usr/lib/wine/wine",
                   "/usr/lib/wine/wineserver64": "/usr/lib/wine/wineserver32"}
-PASSED_ON = ("HOME", "DISPLAY", "XAUTHORITY")
+PASSED_ON = ("HOME", "DISPLAY", "XAUTHORITY", "TEST_WINDOW_STATION")
 # A locale is passed on only with the LOCPATH that holds it (a machine's own
 # locale, compiled for the guest); the host's locale stays here.
 LOCALE_KEYS = ("LANG", "LC_ALL", "LOCPATH")

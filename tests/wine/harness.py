@@ -26,6 +26,13 @@ from guest import FIGURES, GUEST_PROGRAMS, Guest
 WINE = "/usr/lib/wine/wine64"
 WINESERVER = "/usr/lib/wine/wineserver64"
 
+# The window station on which the driver and the DDE stand-in run the
+# programs: the one of Wine's services, where Wine starts no desktop shell, so
+# that no Program Manager answers there but a test's own. Wine 10 serves
+# PROGMAN from the shell that it starts on every other station, even with the
+# null display driver; Wine 8 cannot with that driver, on any station.
+TEST_WINDOW_STATION = "__wineservice_winstation"
+
 PAYLOAD = ("Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe")
 LAUNCH_LOG = "morvalen-launch.log"  # in C:\, written by the launch recorders
 
@@ -154,6 +161,7 @@ def wine_env(prefix, home):
     env.update(WINEPREFIX=str(prefix), WINEARCH="win64", WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;notepad.exe=n",
                HOME=str(home), WINESERVER=WINESERVER)
+    env["TEST_WINDOW_STATION"] = TEST_WINDOW_STATION
     return env
 
 

@@ -1,5 +1,5 @@
 """What the shell-registration tests need beyond the harness: registry values
-as `reg query` shows them, link files read by Debian's lnkinfo, Wine programs
+as `reg query` shows them, link files read from their bytes, Wine programs
 kept running beside the setup (tests/ddeserver's Program Manager stand-in and
 probe), and an X display for Wine's own Program Manager."""
 
@@ -10,12 +10,18 @@ import shutil
 import subprocess
 from pathlib import Path
 
+import harness
 from harness import WINE, WINE_CALL_TIMEOUT, HarnessError, Program, run_bounded, unescape, wait_until
 
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
 SHELL_FOLDERS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
 
 READY_TIMEOUT = 60
+# How long tests/ddeserver's program runs unless stopped: longer than any test
+# that starts it may take (its wait for readiness and the driver's bound
+# included), so that a slow setup on a loaded machine still finds it; the
+# test stops it, and the bound only ends one that a killed run left behind.
+DDE_LIFETIME = 15 * 60
 XVFB_TIMEOUT = 30
 
 
@@ -47,20 +53,65 @@ def programs_folder(machine):
     return machine.path(folder)
 
 
-def link_info(path, code_page="windows-1252"):
-    """The target path and the description of a link file, as lnkinfo reads them
-    (the link's ANSI texts in the given code page)."""
-    result = subprocess.run(["lnkinfo", "-c", code_page, str(path)], capture_output=True, timeout=30)
+# Link file layout (the shell's documented binary format): flags of the header.
+HAS_TARGET_ID_LIST, HAS_LINK_INFO, IS_UNICODE = 0x01, 0x02, 0x80
+# The optional texts that follow in this order, each flagged in the header.
+STRING_DATA = ((0x04, "name"), (0x08, "relative path"), (0x10, "working directory"),
+               (0x20, "arguments"), (0x40, "icon location"))
+HEADER_SIZE = 0x4C
+LOCAL_BASE_PATH = 0x01  # LinkInfo flag: a volume and a local path are there
+
+
+def read_link(data, code_page="cp1252"):
+    """The fields of a link file, read from its bytes: "local path" (the
+    LinkInfo's local base path and common suffix) and the StringData texts by
+    name; ANSI texts in the given code page. Independent of the writer."""
+    def u32(offset):
+        return int.from_bytes(data[offset:offset + 4], "little")
+
+    def c_string(offset, unicode):
+        if unicode:
+            end = offset
+            while end < len(data) and data[end:end + 2] != b"\0\0":
+                end += 2
+            return data[offset:end].decode("utf-16-le")
+        return data[offset:data.index(b"\0", offset)].decode(code_page)
+
+    assert u32(0) == HEADER_SIZE, "not a link file"
+    flags = u32(20)
     fields = {}
-    for line in result.stdout.decode("utf-8", errors="replace").splitlines():
-        match = re.match(r"^\s*(Local path|Description)\s*: (.*)$", line)
-        if match:
-            fields.setdefault(match.group(1), match.group(2))
-    assert result.returncode == 0 and fields, f"lnkinfo {path}: {result.stderr!r}"
-    return fields.get("Local path"), fields.get("Description")
+    at = HEADER_SIZE
+    if flags & HAS_TARGET_ID_LIST:
+        at += 2 + int.from_bytes(data[at:at + 2], "little")
+    if flags & HAS_LINK_INFO:
+        size, header_size, info_flags = u32(at), u32(at + 4), u32(at + 8)
+        if info_flags & LOCAL_BASE_PATH:
+            # Unicode copies of both texts follow when the header is long enough to name them.
+            unicode = header_size >= 0x24
+            base, suffix = (u32(at + 28), u32(at + 32)) if unicode else (u32(at + 16), u32(at + 24))
+            fields["local path"] = (c_string(at + base, unicode)
+                                    + (c_string(at + suffix, unicode) if suffix else ""))
+        at += size
+    unicode = bool(flags & IS_UNICODE)
+    for flag, name in STRING_DATA:
+        if flags & flag:
+            count = int.from_bytes(data[at:at + 2], "little")
+            length = count * 2 if unicode else count
+            text = data[at + 2:at + 2 + length].decode("utf-16-le" if unicode else code_page)
+            # Some writers count a closing null too (Wine 8 does); a reader stops at it.
+            fields[name] = text.partition("\0")[0]
+            at += 2 + length
+    assert at <= len(data), "link file cut short"
+    return fields
 
 
-def links_in(folder, code_page="windows-1252"):
+def link_info(path, code_page="cp1252"):
+    """The target path and the description of a link file."""
+    fields = read_link(Path(path).read_bytes(), code_page)
+    return fields.get("local path"), fields.get("name")
+
+
+def links_in(folder, code_page="cp1252"):
     """{file name: (target, description)} of every file in a folder, or None
     when the folder does not exist."""
     if not folder.is_dir():
@@ -95,7 +146,7 @@ class DdeProgram:
     Program Manager stand-in) or "probe" mode (waits until a Program Manager
     answers and keeps the desktop alive), with its log in C:\\harness."""
 
-    def __init__(self, machine, mode, log, seconds=60):
+    def __init__(self, machine, mode, log):
         program = machine.run.build / "tests" / "ddeserver" / "ddeserver.exe"
         if not program.is_file():
             raise HarnessError(f"build first; missing: {program}")
@@ -103,7 +154,7 @@ class DdeProgram:
         machine.start()
         self.log = machine.drive_c / "harness" / log
         self.process = Program([WINE, r"C:\harness\ddeserver.exe", mode, f"C:\\harness\\{log}",
-                                str(seconds)], machine.env, machine.drive_c)
+                                str(DDE_LIFETIME * harness.SLOWDOWN)], machine.env, machine.drive_c)
 
     def events(self):
         if not self.log.exists():
@@ -155,6 +206,8 @@ class XDisplay:
         """Gives the machine Wine's X11 driver on this display (before it runs anything)."""
         assert not machine.started, "the display must be known before the first Wine process"
         machine.env["DISPLAY"] = self.name
+        # On the interactive station, where Wine's desktop shell serves PROGMAN.
+        del machine.env["TEST_WINDOW_STATION"]
         settings = machine.drive_c / "harness" / "x11.reg"
         # Unmanaged windows: without a window manager, managed ones make every step slow.
         settings.write_text('REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Drivers]\r\n'

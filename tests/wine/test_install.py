@@ -218,7 +218,7 @@ def test_directory_with_double_byte_names_is_used_whole(machine_factory):
     assert directory_contents(machine.drive_c / "ソフト" / "表") == payload_contents(machine)
     assert machine.ini_bytes() == ini_record(directory, "cp932")
     assert reg_values(machine, UNINSTALL_KEY)["UninstallString"] == ("REG_SZ", f"{directory}\\UNINSTAL.EXE")
-    assert links_in(programs_folder(machine) / "Morvalen", "windows-932") == menu_links(directory)
+    assert links_in(programs_folder(machine) / "Morvalen", "cp932") == menu_links(directory)
     launches = sorted(machine.launches(), key=lambda launch: launch.created)
     assert [(launch.program, launch.command_line, launch.directory) for launch in launches] == [
         ("Morvalen.exe", f'"{directory}\\Morvalen.exe"', directory),

@@ -1,6 +1,6 @@
 """End-to-end tests of the shell registration under Wine: the uninstall entry
 and the Programs-menu links of the newer shell (win98), the Program Manager
-group over DDE of the older one (winxp). Links are read back with lnkinfo,
+group over DDE of the older one (winxp). Links are read back from their bytes,
 not with the shell that wrote them."""
 
 import re
