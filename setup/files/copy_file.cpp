@@ -12,13 +12,14 @@ static void RemovePartialTarget(DWORD error, const char *target)
         DeleteFileA(target);
 }
 
-/* A copy takes the source's attributes along, and files on a CD are all
-   read-only: the installed file must not be, or the next run from the same
-   medium could not replace it. */
-static void ClearReadOnly(const char *target)
+/* The copy keeps the source's attributes, as CopyFile documents (some
+   platforms' CopyFile drops hidden and system from the copy of a read-only
+   file), but never read-only: files on a CD all are, and the next run from
+   the same medium could not replace it. */
+static void TakeAttributes(const char *source, const char *target)
 {
-    DWORD attributes = GetFileAttributesA(target);
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+    DWORD attributes = GetFileAttributesA(source);
+    if (attributes != INVALID_FILE_ATTRIBUTES)
         SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY);
 }
 
@@ -28,7 +29,7 @@ void CopyInstallFile(const char *fromDir, const char *toDir, const char *name)
     if (JoinPath(fromDir, name, source, sizeof source)
         && JoinPath(toDir, name, target, sizeof target)) {
         if (CopyFileA(source, target, FALSE)) {
-            ClearReadOnly(target);
+            TakeAttributes(source, target);
             return;
         }
         RemovePartialTarget(GetLastError(), target);
