@@ -23,6 +23,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "../driver/test_station.h"
+
 namespace {
 
 DWORD g_instance = 0;
@@ -122,21 +124,6 @@ HDDEDATA CALLBACK ServerCallback(UINT type, UINT, HCONV conversation, HSZ topic,
     return 0;
 }
 
-// The window station that the tests name in TEST_WINDOW_STATION, as the
-// driver joins it: DDE reaches only the windows of one desktop, so the
-// stand-in must be where the setup runs.
-bool JoinTestStation()
-{
-    wchar_t name[64];
-    DWORD length = GetEnvironmentVariableW(L"TEST_WINDOW_STATION", name, 64);
-    if (length == 0 || length >= 64)
-        return true;
-    HWINSTA station = CreateWindowStationW(name, 0, WINSTA_ALL_ACCESS, 0);
-    HDESK desktop = station && SetProcessWindowStation(station)
-                    ? CreateDesktopW(L"Default", 0, 0, 0, GENERIC_ALL, 0) : 0;
-    return desktop && SetThreadDesktop(desktop);
-}
-
 HDDEDATA CALLBACK ClientCallback(UINT, UINT, HCONV, HSZ, HSZ, HDDEDATA, ULONG_PTR, ULONG_PTR)
 {
     return 0;
@@ -207,7 +194,7 @@ int main(int argc, char **argv)
         return 2;
     DWORD seconds = argc > 3 ? (DWORD)atoi(argv[3]) : 60;
     DWORD deadline = GetTickCount() + seconds * 1000;
-    bool done = JoinTestStation() && (strcmp(argv[1], "serve") == 0 ? Serve(deadline) : Probe(deadline));
+    bool done = JoinTestStation() != 0 && (strcmp(argv[1], "serve") == 0 ? Serve(deadline) : Probe(deadline));
     if (!done) {
         Log("error");
         return 2;

@@ -45,6 +45,8 @@
 #include <string.h>
 #include <wchar.h>
 
+#include "test_station.h"
+
 namespace {
 
 DWORD g_timeout = 10000;
@@ -637,30 +639,6 @@ void RunStep(const wchar_t *step)
     }
 }
 
-// The window station that the tests name in TEST_WINDOW_STATION (made if it
-// is new), with its desktop "Default": the driver joins it before it has any
-// window, so that it finds the program's windows there, and starts the
-// program on it. The tests name one where no desktop shell runs, so that no
-// Program Manager answers DDE there unless a test starts its own.
-// Returns the "station\\Default" name for the program, or 0 without one.
-wchar_t *JoinTestStation()
-{
-    static wchar_t desktop[96];
-    wchar_t name[64];
-    DWORD length = GetEnvironmentVariableW(L"TEST_WINDOW_STATION", name, 64);
-    if (length == 0 || length >= 64)
-        return 0;
-    HWINSTA station = CreateWindowStationW(name, 0, WINSTA_ALL_ACCESS, 0);
-    HDESK desk = station && SetProcessWindowStation(station)
-                 ? CreateDesktopW(L"Default", 0, 0, 0, GENERIC_ALL, 0) : 0;
-    if (!desk || !SetThreadDesktop(desk)) {
-        printf("error\tcannot join the window station (error %lu)\n", GetLastError());
-        ExitProcess(2);
-    }
-    _snwprintf(desktop, 96, L"%ls\\Default", name);
-    return desktop;
-}
-
 [[noreturn]] void Usage()
 {
     fputs("usage: driver [--timeout MS] [--cwd DIR] PROGRAM STEP...\n", stderr);
@@ -672,7 +650,12 @@ wchar_t *JoinTestStation()
 int main()
 {
     _setmode(_fileno(stdout), _O_BINARY);
-    wchar_t *desktop = JoinTestStation();
+    const wchar_t *station = JoinTestStation();
+    if (!station) {
+        printf("error\tcannot join the window station (error %lu)\n", GetLastError());
+        return 2;
+    }
+    wchar_t *desktop = station[0] ? (wchar_t *)station : 0;
     // Starts the session's desktop process now, from the driver, so that it
     // is not a child of the program (and is not waited for as one).
     GetDesktopWindow();
