@@ -19,8 +19,11 @@ static void RemovePartialTarget(DWORD error, const char *target)
 static void TakeAttributes(const char *source, const char *target)
 {
     DWORD attributes = GetFileAttributesA(source);
-    if (attributes != INVALID_FILE_ATTRIBUTES)
-        SetFileAttributesA(target, attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return;
+    attributes &= ~FILE_ATTRIBUTE_READONLY;
+    if (GetFileAttributesA(target) != attributes)   /* a write saved on the usual copy */
+        SetFileAttributesA(target, attributes);
 }
 
 void CopyInstallFile(const char *fromDir, const char *toDir, const char *name)
