@@ -75,7 +75,13 @@ def main():
         run_bounded([WINESERVER, "-p"], env, SERVER_TIMEOUT)
         status, out, err = run_bounded([WINE, r"C:\bench\measure.exe", str(runs), r"C:\payload"],
                                        env, 60 + runs * SECONDS_PER_RUN, cwd=drive_c, check=False)
-        sys.stdout.write(out.decode(errors="replace"))
+        printed = out.decode(errors="replace")
+        sys.stdout.write(printed)
+        # A measurer that ends without its figures measured nothing, whatever its status.
+        missing = [stage for stage in ("startup", "install") if f"{stage}  ratio of medians" not in printed]
+        if missing and not status:
+            print(f"bench: no figures for {', '.join(missing)} (status {status})", file=sys.stderr)
+            status = 1
         if status:
             sys.stderr.write(err.decode(errors="replace"))
         return status
