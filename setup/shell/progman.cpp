@@ -60,7 +60,7 @@ static void FilterServerReplies(DWORD action)
 void BuildProgmanGroup()
 {
     g_setup.ddeInstance = 0;
-    FilterServerReplies(1 /* MSGFLT_ADD */);
+    FilterServerReplies(MSGFLT_ADD);
     if (DdeInitializeA(&g_setup.ddeInstance, DdeCallback, APPCMD_CLIENTONLY, 0) == DMLERR_NO_ERROR) {
         ProgmanExecute(g_setup.ddeInstance, "[CreateGroup(\"Morvalen\")]");
         ProgmanExecute(g_setup.ddeInstance, "[ShowGroup(\"Morvalen\",1)]");
@@ -71,5 +71,5 @@ void BuildProgmanGroup()
         }
         DdeUninitialize(g_setup.ddeInstance);
     }
-    FilterServerReplies(2 /* MSGFLT_REMOVE */);
+    FilterServerReplies(MSGFLT_REMOVE);
 }
