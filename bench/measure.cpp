@@ -83,16 +83,31 @@ void Finish(const char *program)
         Fail("%s ended with status %lu", program, code);
 }
 
-// The program's first dialog other than `except`, visible or not yet.
+struct DialogSearch {
+    HWND except;
+    HWND found;
+};
+
+BOOL CALLBACK TakeDialog(HWND window, LPARAM lParam)
+{
+    DialogSearch *search = (DialogSearch *)lParam;
+    char className[8];
+    if (window == search->except || !GetClassNameA(window, className, sizeof className)
+        || strcmp(className, "#32770") != 0)
+        return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+// The program's first dialog other than `except`, visible or not yet. Taken
+// from a list of its main thread's windows, not by walking the desktop's
+// windows from one to the next: Wine 10's server crashes when the window a
+// walk goes on from is being destroyed, which is what the measured windows do.
 HWND ProgramDialog(HWND except)
 {
-    for (HWND window = 0; (window = FindWindowExA(0, window, "#32770", 0)) != 0;) {
-        DWORD pid = 0;
-        GetWindowThreadProcessId(window, &pid);
-        if (pid == g_child.dwProcessId && window != except)
-            return window;
-    }
-    return 0;
+    DialogSearch search = { except, 0 };
+    EnumThreadWindows(g_child.dwThreadId, TakeDialog, (LPARAM)&search);
+    return search.found;
 }
 
 // Polls about every millisecond, once found only the window's visibility,
