@@ -22,11 +22,9 @@ int main(int argc, char **argv)
     if (!strcmp(mode, "system")) {
         LoadSystemLibrary(argv[2]);
     } else {
-        HMODULE kernel = GetModuleHandleA("kernel32.dll");
-        FARPROC setDefault = !strcmp(mode, "default") ? GetProcAddress(kernel, "SetDefaultDllDirectories") : 0;
-        FARPROC setDllDirectory = strcmp(mode, "none") ? GetProcAddress(kernel, "SetDllDirectoryA") : 0;
-        KeepLibrarySearchToTheSystem((SetDefaultDllDirectoriesFn)(void *)setDefault,
-                                     (SetDllDirectoryFn)(void *)setDllDirectory);
+        void *setDefault = !strcmp(mode, "default") ? KernelFunction("SetDefaultDllDirectories") : 0;
+        void *setDllDirectory = strcmp(mode, "none") ? KernelFunction("SetDllDirectoryA") : 0;
+        KeepLibrarySearchToTheSystem((SetDefaultDllDirectoriesFn)setDefault, (SetDllDirectoryFn)setDllDirectory);
     }
     for (int i = 2; i < argc; ++i) {
         char name[MAX_PATH], path[MAX_PATH] = "-";

@@ -160,8 +160,7 @@ def wine_env(prefix, home):
     # of that name in the system directory, the machines' recorder among them.
     env.update(WINEPREFIX=str(prefix), WINEARCH="win64", WINEDEBUG="-all",
                WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d;notepad.exe=n",
-               HOME=str(home), WINESERVER=WINESERVER)
-    env["TEST_WINDOW_STATION"] = TEST_WINDOW_STATION
+               HOME=str(home), WINESERVER=WINESERVER, TEST_WINDOW_STATION=TEST_WINDOW_STATION)
     return env
 
 
