@@ -11,7 +11,8 @@ import subprocess
 from pathlib import Path
 
 import harness
-from harness import WINE, WINE_CALL_TIMEOUT, HarnessError, Program, run_bounded, unescape, wait_until
+from harness import (WINE, WINE_CALL_TIMEOUT, HarnessError, Program, add_user_value, run_bounded, unescape,
+                     wait_until)
 
 UNINSTALL_KEY = r"HKLM\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\Morvalen"
 SHELL_FOLDERS_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Explorer\Shell Folders"
@@ -51,6 +52,22 @@ def programs_folder(machine):
     """The Linux path of the Programs folder that the prefix's registry names."""
     folder = reg_values(machine, SHELL_FOLDERS_KEY)["Programs"][1]
     return machine.path(folder)
+
+
+def trace_calls(machine, functions):
+    """Has Wine log every call of these functions by the machine's programs
+    (+relay, limited to them), each line with its process id."""
+    add_user_value(machine.prefix, "Software\\Wine\\Debug", "RelayInclude", ";".join(functions))
+    machine.env["WINEDEBUG"] = "-all,+pid,+relay"
+
+
+def traced_calls(trace, functions):
+    """(process id, function, [argument texts]) of each logged call of these
+    functions, in order."""
+    return [(int(pid, 16), name, arguments.split(","))
+            for pid, name, arguments in re.findall(r"^([0-9a-f]+):[0-9a-f]+:Call [\w.]*?\b(\w+)\(([^)]*)\)",
+                                                   trace, re.M)
+            if name in functions]
 
 
 # Link file layout (the shell's documented binary format): flags of the header.

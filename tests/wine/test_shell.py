@@ -3,16 +3,14 @@ and the Programs-menu links of the newer shell (win98), the Program Manager
 group over DDE of the older one (winxp). Links are read back from their bytes,
 not with the shell that wrote them."""
 
-import re
 import shutil
 
 import pytest
 
 from faults_support import deep_dir
-from harness import (PAYLOAD, WINE, WINE_CALL_TIMEOUT, add_user_value, platform_notepad, readme_command,
-                     run_bounded, wait_until)
+from harness import PAYLOAD, WINE, WINE_CALL_TIMEOUT, platform_notepad, readme_command, run_bounded, wait_until
 from shell_support import (SHELL_FOLDERS_KEY, UNINSTALL_KEY, DdeProgram, XDisplay, link_files, links_in,
-                           menu_links, programs_folder, reg_run, reg_values)
+                           menu_links, programs_folder, reg_run, reg_values, trace_calls, traced_calls)
 
 SETUP = "dialog:Morvalen Setup"
 IDOK = 1
@@ -160,18 +158,14 @@ TRACED = ("SetErrorMode", "WinExec", "ChangeWindowMessageFilter", "DdeConnect", 
 DDE_REPLIES = ("000003e4", "000003e5", "000003e1")   # WM_DDE_ACK, WM_DDE_DATA, WM_DDE_TERMINATE
 
 
-def traced_calls(result):
+def setup_calls(result):
     """The setup's calls of TRACED functions in order, with the arguments that
-    the checks need: SetErrorMode's mode and ChangeWindowMessageFilter's two."""
-    calls = []
+    the checks need (their last eight digits): SetErrorMode's mode and
+    ChangeWindowMessageFilter's two."""
     setup = int(result.of("started")[0][0])
-    for pid, name, arguments in re.findall(r"^([0-9a-f]+):[0-9a-f]+:Call [\w.]*?\b(\w+)\(([^)]*)\)",
-                                           result.stderr, re.M):
-        if int(pid, 16) != setup or name not in TRACED:
-            continue
-        kept = {"SetErrorMode": 1, "ChangeWindowMessageFilter": 2}.get(name, 0)
-        calls.append((name, *(argument[-8:] for argument in arguments.split(",")[:kept])))
-    return calls
+    kept = {"SetErrorMode": 1, "ChangeWindowMessageFilter": 2}
+    return [(name, *(argument[-8:] for argument in arguments[:kept.get(name, 0)]))
+            for pid, name, arguments in traced_calls(result.stderr, TRACED) if pid == setup]
 
 
 # The setup's folder may be one that others can write to, and the setup runs
@@ -189,8 +183,7 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
     # What Wine cannot show by its effect, the order of the calls shows: the
     # launched programs inherit the error mode, and the Program Manager's
     # replies must pass the message filter for the whole conversation.
-    add_user_value(machine.prefix, "Software\\Wine\\Debug", "RelayInclude", ";".join(TRACED))
-    machine.env["WINEDEBUG"] = "-all,+pid,+relay"
+    trace_calls(machine, TRACED)
     progman = start_dde(machine, "serve", "progman.log")
     directory = WIN98_DEFAULT if version == "win98" else NT_DEFAULT
 
@@ -198,7 +191,7 @@ def test_nothing_planted_beside_the_setup_runs(machine_factory, wine_run, start_
                                f"click:{IDOK}", "box", "exit")
 
     assert (result.boxes, result.exit_code) == ([COMPLETED], 0), result.describe()
-    calls = traced_calls(result)
+    calls = setup_calls(result)
     restored = calls.index(("SetErrorMode", "00000000"))
     assert calls.index(("SetErrorMode", "00008001")) < restored < calls.index(("WinExec",)), calls
     filtered = [call for call in calls if call[0] in ("ChangeWindowMessageFilter", "DdeConnect", "DdeUninitialize")]
@@ -256,8 +249,7 @@ def test_library_search_start_up_on_each_platform(machine_factory, wine_run, mod
     shutil.copy2(wine_run.standins / "cryptbase.dll", media)
     machine.env["WINEDLLOVERRIDES"] += ";version,cryptbase=n,b"
     search_calls = ("SetDefaultDllDirectories", "SetDllDirectoryA")
-    add_user_value(machine.prefix, "Software\\Wine\\Debug", "RelayInclude", ";".join(search_calls))
-    machine.env["WINEDEBUG"] = "-all,+relay"
+    trace_calls(machine, search_calls)
     machine.start()
 
     _, out, err = run_bounded([WINE, r"C:\payload\search_probe.exe", mode, *names], machine.env,
@@ -270,10 +262,9 @@ def test_library_search_start_up_on_each_platform(machine_factory, wine_run, mod
     planted_log = machine.path("C:\\morvalen-planted.log")
     assert not planted_log.exists(), planted_log.read_text(errors="replace")
     # The flags' last eight digits; the text after the pointer.
-    made = re.findall(r"Call [\w.]*?\b(SetDefaultDllDirectories|SetDllDirectoryA)\(([^)]*)\)",
-                      err.decode(errors="replace"))
+    made = traced_calls(err.decode(errors="replace"), search_calls)
     assert [(name, argument[-8:] if name == search_calls[0] else argument.partition(" ")[2])
-            for name, argument in made] == calls
+            for _, name, (argument,) in made] == calls
 
 
 # --- older shell: Program Manager group ---------------------------------------
