@@ -8,14 +8,14 @@ seconds=${FUZZ_SECONDS:-20}
 out="$root/build/fuzz"
 cxx=$(command -v clang++-14 || command -v clang++)
 targets=(fuzz_dir_text fuzz_path_text fuzz_messages)
-sources=(setup/text.cpp setup/messages.cpp setup/ui/dir_text.cpp
+sources=(common/text.cpp common/product.cpp setup/messages.cpp setup/ui/dir_text.cpp
          setup/files/path_text.cpp setup/shell/shell_text.cpp)
 
 mkdir -p "$out"
 pids=()
 for target in "${targets[@]}"; do
   "$cxx" -std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -fno-omit-frame-pointer -Wall -Wextra -I "$root/setup" \
+    -fno-omit-frame-pointer -Wall -Wextra -I "$root/setup" -I "$root" \
     "$root/tests/fuzz/$target.cpp" "${sources[@]/#/$root/}" -o "$out/$target" \
     >"$out/$target.build.log" 2>&1 &
   pids+=($!)

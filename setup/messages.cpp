@@ -1,5 +1,6 @@
 #include "messages.h"
-#include "text.h"
+#include "common/text.h"
+#include "common/product.h"
 
 /* Both messages begin alike: the text is kept once. */
 static const char kUnable[] = "Unable to install:  Can't ";
@@ -36,10 +37,6 @@ static bool AppendQuotedPath(char *out, size_t size, const char *dir, const char
 {
     return AppendChar(out, size, '"') && AppendPath(out, size, dir, name) && AppendChar(out, size, '"');
 }
-
-extern const char kProgramFile[] = "Morvalen.exe";
-extern const char kUninstallerFile[] = "Uninstal.exe";
-extern const char kReadmeFile[] = "readme.txt";
 
 bool FormatStartCommand(const char *dir, char *out, size_t size)
 {

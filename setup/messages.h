@@ -11,11 +11,6 @@ void FormatMakePathMessage(const char *dir, char *out, size_t size);
 /* Unable to install:  Can't copy file "<name>". */
 bool FormatCopyMessage(const char *name, char *out, size_t size);
 
-/* Installed files that the launches, the copy and the menu entries all name. */
-extern const char kProgramFile[];     /* Morvalen.exe */
-extern const char kUninstallerFile[]; /* Uninstal.exe */
-extern const char kReadmeFile[];      /* readme.txt */
-
 /* The launch command lines; the paths are quoted so that a blank in a
    directory cannot make the platform start a different program. Notepad
    goes by the full path it is given, never by a name to search for. */

@@ -1,14 +1,13 @@
 #include "setup_state.h"
 #include "startup.h"
 #include "messages.h"
-#include "text.h"
-#include "platform.h"
+#include "common/product.h"
+#include "common/text.h"
+#include "common/platform.h"
 #include "files/files.h"
 #include "shell/shell.h"
 #include "ui/ui.h"
 #include "resource.h"
-
-static const char *const kPayload[] = { kProgramFile, "Readme.txt", "Order.txt", kUninstallerFile };
 
 /* A directory typed without its drive root gets the one it is created from,
    so that the copy, the shell entries and the launches name the same place.
@@ -50,7 +49,7 @@ int RunSetup(HINSTANCE instance)
 
     WriteInstallRecord(g_setup.installDir);
     MakeInstallDirectory();
-    for (const char *name : kPayload)
+    for (const char *name : kPayloadFiles)
         CopyInstallFile(g_setup.sourceDir, g_setup.installDir, name);
     if (g_setup.shellGeneration >= 4)
         WriteUninstallEntry(g_setup.installDir);

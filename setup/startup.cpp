@@ -1,7 +1,7 @@
 #include "setup_state.h"
 #include "startup.h"
-#include "text.h"
-#include "platform.h"
+#include "common/text.h"
+#include "common/platform.h"
 
 SetupState g_setup;
 
@@ -42,17 +42,8 @@ static UINT startErrorMode;
 
 void StartUp(HINSTANCE instance)
 {
-    /* A drive without a medium then fails its queries quietly (0kB free, only
-       "[..]" listed) instead of raising the platform's own "no disk" box; a
-       library the system lacks fails to load without a box of its own. */
-    startErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
-    KeepLibrarySearchToTheSystem((SetDefaultDllDirectoriesFn)KernelFunction("SetDefaultDllDirectories"),
-                                 (SetDllDirectoryFn)KernelFunction("SetDllDirectoryA"));
-    /* Paths are ANSI text: in a double-byte code page a trail byte can be
-       the separator's byte, so every path scan must know the lead bytes. */
-    CPINFO codePage;
-    if (GetCPInfo(CP_ACP, &codePage))
-        SetLeadByteRanges(codePage.LeadByte, MAX_LEADBYTES);
+    /* A drive without a medium then shows 0kB free and only "[..]". */
+    startErrorMode = StartPlatform();
     g_setup.requiredBytes = 296960;
     g_setup.addToMenu = g_setup.viewReadme = g_setup.startAfter = 1;
     CopyText(g_setup.installDir, sizeof g_setup.installDir, "C:\\MORVALEN");

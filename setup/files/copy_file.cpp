@@ -1,7 +1,7 @@
 #include "files.h"
 #include "../messages.h"
 #include "../setup_state.h"
-#include "../text.h"
+#include "common/text.h"
 
 /* A copy that ran out of room part-way leaves a short target behind that
    looks installed: remove it. Any other failure (missing source, locked or

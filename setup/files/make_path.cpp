@@ -1,7 +1,7 @@
 #include "files.h"
 #include "path_text.h"
 #include "../setup_state.h"
-#include "../text.h"
+#include "common/text.h"
 
 int MakeInstallPath(const char *path)
 {

@@ -1,5 +1,5 @@
 #include "path_text.h"
-#include "../text.h"
+#include "common/text.h"
 
 char *NextComponent(char **cursor)
 {

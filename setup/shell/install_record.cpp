@@ -1,13 +1,12 @@
 #include "shell.h"
-#include "shell_text.h"
 #include "../setup_state.h"
-#include "../text.h"
+#include "common/product.h"
+#include "common/text.h"
 
-static const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Morvalen";
 
 void WriteInstallRecord(const char *installDir)
 {
-    WritePrivateProfileStringA("install", "InstallPath", installDir, "morvalen.ini");
+    WritePrivateProfileStringA(kRecordSection, kRecordKey, installDir, kRecordFile);
 }
 
 static void SetTextValue(HKEY key, const char *name, const char *text)

@@ -1,22 +1,5 @@
 #include "shell_text.h"
-#include "../text.h"
-
-bool FormatUninstallString(const char *dir, char *out, size_t size)
-{
-    char path[512];
-    if (!JoinPath(dir, "UNINSTAL.EXE", path, sizeof path))
-        return false;
-    if (!HasChar(path, ' '))
-        return CopyText(out, size, path);
-    return CopyText(out, size, "\"") && AppendText(out, size, path)
-        && AppendChar(out, size, '"');
-}
-
-bool FormatLinkPath(const char *programsDir, const char *displayName, char *out, size_t size)
-{
-    return CopyText(out, size, programsDir) && AppendText(out, size, "\\Morvalen\\")
-        && AppendText(out, size, displayName) && AppendText(out, size, ".LNK");
-}
+#include "common/text.h"
 
 bool FormatLinkDescription(const char *fileName, char *out, size_t size)
 {

@@ -1,16 +1,10 @@
-/* Texts of the shell registration: uninstall string, links, DDE commands. */
+/* Texts of the shell registration: links and DDE commands. */
 #ifndef MORVALEN_SHELL_TEXT_H
 #define MORVALEN_SHELL_TEXT_H
 
 #include <stddef.h>
 
 #define LINK_TEXT_SIZE  260
-
-/* "<dir>\UNINSTAL.EXE", in double quotes when it contains a blank. */
-bool FormatUninstallString(const char *dir, char *out, size_t size);
-
-/* "<programsDir>\Morvalen\<displayName>.LNK" */
-bool FormatLinkPath(const char *programsDir, const char *displayName, char *out, size_t size);
 
 /* "Shortcut to <FILE NAME>" */
 bool FormatLinkDescription(const char *fileName, char *out, size_t size);

@@ -1,9 +1,9 @@
 #include "shell.h"
 #include "shell_text.h"
 #include "../setup_state.h"
-#include "../text.h"
-#include "../platform.h"
-#include "../messages.h"
+#include "common/text.h"
+#include "common/platform.h"
+#include "common/product.h"
 #include <shlobj.h>
 
 /* Spelled out here so that no GUID library has to be linked. */
@@ -23,18 +23,6 @@ typedef void (WINAPI *CoUninitializeFn)();
 typedef HRESULT (WINAPI *CoCreateInstanceFn)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID *);
 
 static CoCreateInstanceFn g_coCreateInstance;
-
-struct MenuEntry {
-    const char *fileName;
-    const char *displayName;
-};
-
-static const MenuEntry kMenuEntries[] = {
-    { kProgramFile, "Morvalen v2.0" },
-    { kUninstallerFile, "Uninstall Morvalen" },
-    { kReadmeFile, "Read Me" },
-    { "order.txt", "Order Form" },
-};
 
 HRESULT CreateShortcut(const char *target, const char *linkPath, const char *description)
 {

@@ -2,7 +2,7 @@
 #include "dir_text.h"
 #include "resource.h"
 #include "../setup_state.h"
-#include "../text.h"
+#include "common/text.h"
 
 /* installDir as it was when the browser opened; Cancel puts it back. */
 static char browseSavedDir[PATH_TEXT_SIZE];

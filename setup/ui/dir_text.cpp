@@ -1,5 +1,5 @@
 #include "dir_text.h"
-#include "../text.h"
+#include "common/text.h"
 
 bool FormatKilobytes(uint64_t bytes, char *buffer, size_t size)
 {

@@ -1,8 +1,8 @@
 #include "ui.h"
 #include "dir_text.h"
-#include "../platform.h"
+#include "common/platform.h"
 #include "../setup_state.h"
-#include "../text.h"
+#include "common/text.h"
 
 void CenterDialog(HWND window)
 {

@@ -12,7 +12,7 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "platform.h"
+#include "common/platform.h"
 
 int main(int argc, char **argv)
 {

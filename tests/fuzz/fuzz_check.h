@@ -13,7 +13,7 @@
 #include <string.h>
 #include <string>
 #include <vector>
-#include "text.h"
+#include "common/text.h"
 
 /* Bytes outside printable ASCII shown as \xNN. */
 inline std::string Shown(const std::string &text)

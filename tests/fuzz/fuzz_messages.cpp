@@ -4,6 +4,7 @@
 #include "fuzz_check.h"
 #include "messages.h"
 #include "shell/shell_text.h"
+#include "common/product.h"
 
 static const size_t kTextSize = 512;    /* PATH_TEXT_SIZE */
 static const size_t kCases = 4;         /* more lines only slow the run down */

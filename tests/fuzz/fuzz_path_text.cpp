@@ -3,7 +3,7 @@
    buffer size (its unused high bits choose the code page), then lines: each
    one a directory, joined with the next as a name. */
 #include "fuzz_check.h"
-#include "text.h"
+#include "common/text.h"
 #include "files/path_text.h"
 
 static const size_t kPathSize = 512;    /* PATH_TEXT_SIZE */

@@ -6,7 +6,7 @@
 #include <stddef.h>
 #include <string>
 #include <vector>
-#include "text.h"
+#include "common/text.h"
 
 inline std::vector<char> Holding(const std::string &text, size_t size)
 {

@@ -2,6 +2,7 @@
 #include <string>
 #include "fit.h"
 #include "shell/shell_text.h"
+#include "common/product.h"
 
 TEST(ShellText, UninstallStringIsQuotedOnlyWithABlank)
 {

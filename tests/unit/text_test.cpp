@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include "fit.h"
-#include "text.h"
+#include "common/text.h"
 #include "files/path_text.h"
 #include "ui/dir_text.h"
 

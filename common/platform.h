@@ -1,4 +1,5 @@
-/* Queries of the platform that more than one subsystem asks. */
+/* The platform's paths and the start-up that the setup and the uninstaller
+   share: both run with administrator rights from folders others may write to. */
 #ifndef MORVALEN_PLATFORM_H
 #define MORVALEN_PLATFORM_H
 
@@ -9,7 +10,7 @@
 char CurrentDriveLetter();
 
 /* A library of the platform (its name without ".dll"), by its full path in
-   the system directory: the setup's own folder may hold a file of the same
+   the system directory: the program's own folder may hold a file of the same
    name that others put there. */
 HMODULE LoadSystemLibrary(const char *name);
 
@@ -19,12 +20,17 @@ void *KernelFunction(const char *name);
 typedef BOOL (WINAPI *SetDefaultDllDirectoriesFn)(DWORD);
 typedef BOOL (WINAPI *SetDllDirectoryFn)(LPCSTR);
 
-/* The setup is started from its media's folder, which others may be able to
-   write to, and runs with administrator rights: no library found there may
-   load in place of the platform's. Either call may be missing (0): older
+/* The programs are started from folders that others may be able to write
+   to (the media's, the temporary one) and run with administrator rights: no
+   library found there may load in place of the platform's. Either call may be missing (0): older
    systems lack them, and then the libraries the platform loads late are
    loaded from the system directory in advance. */
 void KeepLibrarySearchToTheSystem(SetDefaultDllDirectoriesFn setDefault, SetDllDirectoryFn setDllDirectory);
+
+/* Quiets the platform's critical-error boxes, keeps the library search to
+   the system directory and tells the text functions the code page's lead
+   bytes. Returns the error mode the process was started with. */
+UINT StartPlatform();
 
 /* The platform's own Notepad by its full path; false when it does not fit. */
 bool NotepadPath(char *path, size_t size);

@@ -1,10 +1,9 @@
 #include "platform.h"
-#include "setup_state.h"
 #include "text.h"
 
 char CurrentDriveLetter()
 {
-    char current[PATH_TEXT_SIZE];
+    char current[MAX_PATH];
     DWORD length = GetCurrentDirectoryA(sizeof current, current);
     if (length == 0 || length >= sizeof current)
         return 0;
@@ -51,6 +50,22 @@ void KeepLibrarySearchToTheSystem(SetDefaultDllDirectoriesFn setDefault, SetDllD
        loaded for the whole run on purpose. */
     for (const char *name = kLateLibraries; *name; name += TextLength(name) + 1)
         LoadSystemLibrary(name);
+}
+
+UINT StartPlatform()
+{
+    /* A drive without a medium then fails its queries quietly instead of
+       raising the platform's own "no disk" box; a library the system lacks
+       fails to load without a box of its own. */
+    UINT startErrorMode = SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOOPENFILEERRORBOX);
+    KeepLibrarySearchToTheSystem((SetDefaultDllDirectoriesFn)KernelFunction("SetDefaultDllDirectories"),
+                                 (SetDllDirectoryFn)KernelFunction("SetDllDirectoryA"));
+    /* Paths are ANSI text: in a double-byte code page a trail byte can be
+       the separator's byte, so every path scan must know the lead bytes. */
+    CPINFO codePage;
+    if (GetCPInfo(CP_ACP, &codePage))
+        SetLeadByteRanges(codePage.LeadByte, MAX_LEADBYTES);
+    return startErrorMode;
 }
 
 bool NotepadPath(char *path, size_t size)
