@@ -20,8 +20,11 @@ try:
                             capture_output=True, check=True).stdout.decode().split("\0")
     files = {f for f in listed if f and os.path.isfile(os.path.join(root, f))}
 except (OSError, subprocess.CalledProcessError):
-    files = {os.path.relpath(os.path.join(d, n), root)
-             for d, _, names in os.walk(root) if "/.git" not in d and "/build" not in d for n in names}
+    files = set()
+    for d, subfolders, names in os.walk(root):
+        if d == root:
+            subfolders[:] = [s for s in subfolders if s not in (".git", "build")]
+        files.update(os.path.relpath(os.path.join(d, n), root) for n in names)
 folders = {os.path.dirname(f) for f in files}
 for f in list(folders):
     while f:
