@@ -68,6 +68,8 @@ static bool MoveSelfToTemporary(char *folder, char *moved)
     DWORD length = GetTempPathA(sizeof temp, temp);
     if (length == 0 || length >= sizeof temp)
         return false;
+    if (EndsWithSeparator(temp))
+        temp[length - 1] = '\0';   /* the joins below put in their own */
     for (uint32_t attempt = 0; attempt < 16; ++attempt) {
         char name[32];
         FormatPrivateName(UnguessableNumber(attempt), name, sizeof name);
