@@ -19,11 +19,23 @@ void ReportWithFolder(const char *format, UINT icon)
 
 /* The folder this program runs from is the installation it removes: the
    uninstall entry, the link and the group item all start it there. */
+typedef DWORD (WINAPI *GetLongPathNameFn)(LPCSTR, LPSTR, DWORD);
+
 static bool FindInstallation()
 {
     DWORD length = GetModuleFileNameA(0, g_uninstall.selfPath, sizeof g_uninstall.selfPath);
-    return length != 0 && length < sizeof g_uninstall.selfPath
-        && FolderOfPath(g_uninstall.selfPath, g_uninstall.installDir, sizeof g_uninstall.installDir);
+    if (length == 0 || length >= sizeof g_uninstall.selfPath)
+        return false;
+    /* Started by a short name (PROGRA~1), the path must still compare with
+       the long one that the records hold; the call is newer than Windows 95. */
+    GetLongPathNameFn longPath = (GetLongPathNameFn)KernelFunction("GetLongPathNameA");
+    char full[MAX_PATH];
+    if (longPath) {
+        length = longPath(g_uninstall.selfPath, full, sizeof full);
+        if (length != 0 && length < sizeof full)
+            CopyText(g_uninstall.selfPath, sizeof g_uninstall.selfPath, full);
+    }
+    return FolderOfPath(g_uninstall.selfPath, g_uninstall.installDir, sizeof g_uninstall.installDir);
 }
 
 /* Beside the setup it is the release media (a CD, a share, the unpacked
