@@ -168,7 +168,7 @@ bool JoinPath(const char *dir, const char *name, char *out, size_t size)
     return CopyText(out, size, "") && AppendPath(out, size, dir, name);
 }
 
-static bool InsertText(char *path, size_t size, size_t at, const char *text)
+bool InsertText(char *path, size_t size, size_t at, const char *text)
 {
     size_t length = TextLength(path), count = TextLength(text);
     if (length + count + 1 > size)

@@ -22,6 +22,9 @@ size_t TextLength(const char *text);
 bool CopyText(char *dst, size_t dstSize, const char *src);
 bool AppendText(char *dst, size_t dstSize, const char *src);
 bool AppendChar(char *dst, size_t dstSize, char c);
+/* Puts text into dst at offset at, moving what follows; false, and dst
+   unchanged, when the whole would not fit. */
+bool InsertText(char *dst, size_t dstSize, size_t at, const char *text);
 bool AppendUnsigned(char *dst, size_t dstSize, uint64_t value);
 bool TextEquals(const char *a, const char *b);
 /* Whether the last character is the separator, not a trail byte alike. */

@@ -165,19 +165,6 @@ static bool IsRenameHeader(const char *line)
     return !*line || IsLineEnd(*line);
 }
 
-/* Puts insert into text at offset, moving what follows. */
-static bool InsertText(char *text, size_t size, size_t offset, const char *insert)
-{
-    size_t length = TextLength(text), added = TextLength(insert);
-    if (length + added + 1 > size)
-        return false;
-    for (size_t i = length + 1; i-- > offset;)
-        text[i + added] = text[i];
-    for (size_t i = 0; i < added; ++i)
-        text[offset + i] = insert[i];
-    return true;
-}
-
 bool AddRenameDeletion(char *text, size_t size, const char *path)
 {
     char line[300];
