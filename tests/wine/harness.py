@@ -412,9 +412,14 @@ class Machine:
 
     def run_setup(self, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
         """Starts C:\\payload\\setup.exe in C:\\payload and works it with the driver."""
+        return self.run_program(r"C:\payload\setup.exe", r"C:\payload", *steps, allow_failure=allow_failure,
+                                step_timeout_ms=step_timeout_ms)
+
+    def run_program(self, program, cwd, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
+        """Starts a program of the machine in the folder cwd and works it with the driver."""
         self.start()
         args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms * SLOWDOWN),
-                "--cwd", r"C:\payload", r"C:\payload\setup.exe", *steps]
+                "--cwd", cwd, program, *steps]
         status, out, err = run_bounded(args, self.env, DRIVER_TIMEOUT, cwd=self.drive_c, check=False)
         result = DriverResult(status, out, err, steps)
         if status != 0 and not allow_failure:
