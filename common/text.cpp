@@ -163,6 +163,25 @@ bool AppendPath(char *dst, size_t dstSize, const char *dir, const char *name)
         && AppendText(dst, dstSize, name);
 }
 
+bool FolderOfPath(const char *path, char *out, size_t size)
+{
+    const char *last = 0;
+    for (const char *at = path; *at; at = NextChar(at))
+        if (*at == '\\')
+            last = at;
+    if (!last)
+        return false;
+    size_t length = (size_t)(last - path);
+    if (length < RootLength(path))
+        length = RootLength(path);
+    if (length + 1 > size)
+        return false;
+    for (size_t i = 0; i < length; ++i)
+        out[i] = path[i];
+    out[length] = '\0';
+    return true;
+}
+
 bool JoinPath(const char *dir, const char *name, char *out, size_t size)
 {
     return CopyText(out, size, "") && AppendPath(out, size, dir, name);

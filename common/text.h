@@ -47,6 +47,11 @@ size_t RootLength(const char *path);
    "X:\"); false when the path has none or it does not fit. */
 bool CopyRoot(const char *path, char *root, size_t size);
 
+/* The folder a path lies in: everything before its last separator, a root
+   keeping its own ("C:\x" gives "C:\", "\\server\share\x" its share's
+   root). False without a separator or when it does not fit. */
+bool FolderOfPath(const char *path, char *out, size_t size);
+
 /* "<dir>\<name>": the separator always goes in, also after a trailing one.
    AppendPath adds it to what dst holds, JoinPath makes out just that. */
 bool AppendPath(char *dst, size_t dstSize, const char *dir, const char *name);

@@ -1,44 +1,39 @@
-// Stand-in for the Morvalen application. It only records how it was started
-// (its own full path, command line, current directory, creation time) and exits, so a
-// run of the setup can be checked from outside. The test Notepad and the
-// C:\Program.exe trap are this same program under other names.
+// Morvalen 2.0 as the setup installs it: a sample application that only says
+// what it is and where it was installed, and closes when the user says so.
+// It writes nothing, and like the setup it has no C runtime of its own.
 #include <windows.h>
-#include <stdio.h>
 
-static const char kLogPath[] = "C:\\morvalen-launch.log";
+#include "common/platform.h"
+#include "common/text.h"
 
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+static const char kTitle[] = "Morvalen 2.0";
+
+// The folder of the program's own file, which is where it was installed: the
+// current directory is whatever the program that started it chose.
+static bool OwnFolder(char *folder, DWORD size)
 {
-    char module[MAX_PATH] = "";
-    GetModuleFileNameA(0, module, sizeof module);
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(0, path, sizeof path);
+    return length != 0 && length < sizeof path && FolderOfPath(path, folder, size);
+}
 
-    char directory[MAX_PATH] = "";
-    GetCurrentDirectoryA(sizeof directory, directory);
+static void ShowSample()
+{
+    char folder[MAX_PATH];
+    char text[MAX_PATH + 64];
+    if (!(OwnFolder(folder, sizeof folder) && CopyText(text, sizeof text, "Morvalen 2.0 is installed in ")
+          && AppendText(text, sizeof text, folder) && AppendText(text, sizeof text, ".")))
+        CopyText(text, sizeof text, "Morvalen 2.0 is installed.");
+    MessageBoxA(0, text, kTitle, MB_OK | MB_ICONINFORMATION | MB_SETFOREGROUND);
+}
 
-    // Creation times tell the launch order even when the lines are written out of order.
-    FILETIME created = {}, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    unsigned long long createdAt = ((unsigned long long)created.dwHighDateTime << 32) | created.dwLowDateTime;
-
-    char line[4096];
-    int length = snprintf(line, sizeof line, "%s\t%s\t%s\t%llu\r\n",
-                          module, GetCommandLineA(), directory, createdAt);
-    if (length < 0 || length >= (int)sizeof line)
-        return 2;
-
-    // Two programs started together must not mix their lines: the file is
-    // opened without sharing, and the later one waits for the earlier.
-    for (int attempt = 0; attempt < 500; ++attempt) {
-        HANDLE log = CreateFileA(kLogPath, FILE_APPEND_DATA, 0, 0, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, 0);
-        if (log != INVALID_HANDLE_VALUE) {
-            DWORD written = 0;
-            BOOL ok = WriteFile(log, line, (DWORD)length, &written, 0);
-            CloseHandle(log);
-            return ok && written == (DWORD)length ? 0 : 1;
-        }
-        if (GetLastError() != ERROR_SHARING_VIOLATION)
-            return 1;
-        Sleep(10);
-    }
-    return 1;
+// The process starts here, without the C runtime's start-up code (see the setup's).
+extern "C" void WinMainCRTStartup()
+{
+    // Started from the installation folder, which others may write to: no
+    // library found there loads in place of the platform's. It also tells
+    // the text functions the code page's lead bytes.
+    StartPlatform();
+    ShowSample();
+    ExitProcess(0);
 }

@@ -207,7 +207,8 @@ def relocations(image, path):
         bad('absolute addresses without a base relocation')
 
 
-def imports(image):
+def import_table(image):
+    """{DLL name: [function names, or "#ordinal"]} as the import directory lists them."""
     at, size = image.directory(1)
     listed = {}
     while size:
@@ -223,6 +224,11 @@ def imports(image):
                 functions.append(image.text(value + 2))  # past the hint
             entry += image.pointer_size
         at += 20
+    return listed
+
+
+def imports(image):
+    listed = import_table(image)
     print('imports:')
     for dll in sorted(listed, key=str.upper):
         print(f'  {dll}: {" ".join(listed[dll])}')

@@ -20,6 +20,7 @@ TRIES = 3
 payload, shots, locate = sys.argv[1], sys.argv[2], sys.argv[3]
 
 SETUP, BROWSER, COMPLETED = "Morvalen Setup", "Select Installation Directory", "Installation Succeded"
+SAMPLE = "Morvalen 2.0"  # the sample application's box, started before the readme
 # Control ids (resources/resource.h); a message box's OK is IDOK too.
 IDOK, IDCANCEL, IDC_DIRECTORY, IDC_BROWSE, IDC_DIR_LIST = 1, 2, 1000, 1001, 1004
 
@@ -123,8 +124,18 @@ def walk():
         shot("completed", box)
     with step("close the completion box with OK"):
         click(box, where(COMPLETED, IDOK)[0], gone(box))
+    with step("show Morvalen"):
+        sample = window(SAMPLE)
+        # The readme opens over it: once it has, the box is brought to the
+        # front, as a user would by clicking it.
+        readme = window("readme.txt - Notepad")
+        run("xdotool", "windowraise", sample)
+        time.sleep(0.7)  # let it paint
+        shot("morvalen", sample)
+    with step("close Morvalen with OK"):
+        click(sample, where(SAMPLE, IDOK)[0], gone(sample))
     with step("show the readme"):
-        shot("readme", window("readme.txt - Notepad"))
+        shot("readme", readme)
     with step("end the setup"):
         try:
             status = setup.wait(timeout=60)

@@ -49,25 +49,6 @@ bool SamePath(const char *a, const char *b)
     return a == endA && b == endB;
 }
 
-bool FolderOfPath(const char *path, char *out, size_t size)
-{
-    const char *last = 0;
-    for (const char *at = path; *at; at = NextChar(at))
-        if (IsSeparator(at))
-            last = at;
-    if (!last)
-        return false;
-    size_t length = (size_t)(last - path);
-    if (length < RootLength(path))
-        length = RootLength(path);
-    if (length + 1 > size)
-        return false;
-    for (size_t i = 0; i < length; ++i)
-        out[i] = path[i];
-    out[length] = '\0';
-    return true;
-}
-
 bool PathInFolder(const char *path, const char *folder)
 {
     char parent[512];

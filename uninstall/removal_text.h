@@ -11,10 +11,6 @@
    runs of separators as one and trailing ones ignored. */
 bool SamePath(const char *a, const char *b);
 
-/* The folder a path lies in: everything before its last separator, a drive
-   root keeping its own ("C:\x" gives "C:\"). False without a separator. */
-bool FolderOfPath(const char *path, char *out, size_t size);
-
 /* Whether path lies directly in folder. */
 bool PathInFolder(const char *path, const char *folder);
 

@@ -19,6 +19,9 @@ import pytest
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 sys.path.insert(0, os.path.join(ROOT, 'tests', 'wine'))
 import release  # noqa: E402  (the release step and throwaway certificates, shared with the Wine tests)
+import harness  # noqa: E402  (the Wine machines of the end-to-end tests)
+sys.path.insert(0, os.path.join(ROOT, 'scripts'))
+import check_artefact  # noqa: E402  (the PE reader of the artefact check)
 BUILDS = [os.path.join(ROOT, 'build', arch, 'setup.exe') for arch in ('i686', 'x86_64')]
 
 WS_POPUP, WS_CHILD, WS_VISIBLE = 0x80000000, 0x40000000, 0x10000000
@@ -309,6 +312,7 @@ def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, h
         if name not in signed_names or how == 'unsigned':
             assert packed_files[name] == path.read_bytes(), f'{name} differs from the build'
     if how == 'unsigned':
+        assert_sample_application(packed_files['Morvalen.exe'])
         return
     for name, description in release.SIGNED_FILES:
         assert_signed_as_built(target / name, packed_files[name], built[name].read_bytes(), description,
@@ -399,6 +403,33 @@ def test_release_step_that_cannot_sign_leaves_no_archive_nor_password(signing, a
         assert len(runs) == (len(timestamps.split(';')) if timestamps else 1), runs
         assert not [run for run in runs if release.process_running(run['pid'])], 'osslsigncode still runs'
         assert_password_handed_privately(runs, password, build, target)
+
+
+def assert_sample_application(packed):
+    """The media's Morvalen.exe is the sample application, not the tests'
+    launch recorder: it needs no C runtime, and, run as a user would after the
+    installation (here its x86_64 build, which Wine runs on this machine),
+    its box names it and the folder it was installed in, not the current
+    one, and it writes no file."""
+    listed = check_artefact.import_table(check_artefact.Image(packed))
+    assert sorted(dll.upper() for dll in listed) == ['KERNEL32.DLL', 'USER32.DLL'], listed
+    run = harness.Run(Path(ROOT) / 'build' / 'x86_64')
+    run.begin()
+    try:
+        machine = harness.Machine(run, 'sample', None)
+        folder = 'C:\\Program Files\\Morvalen'
+        machine.path(folder).mkdir(parents=True)
+        shutil.copy2(run.build / 'payload' / 'Morvalen.exe', machine.path(folder))
+        files = lambda: sorted(path for path in machine.drive_c.rglob('*') if not path.is_dir())
+        before = files()
+        try:
+            shown = machine.run_program(f'{folder}\\Morvalen.exe', 'C:\\payload', 'box', 'exit')
+        finally:
+            machine.stop()
+        assert (shown.boxes, shown.exit_code) == ([('Morvalen 2.0', f'Morvalen 2.0 is installed in {folder}.')], 0)
+        assert files() == before
+    finally:
+        run.finish()
 
 
 def assert_password_handed_privately(runs, password, *trees):

@@ -35,6 +35,7 @@ TEST_WINDOW_STATION = "__wineservice_winstation"
 
 PAYLOAD = ("Morvalen.exe", "Readme.txt", "Order.txt", "Uninstal.exe")
 LAUNCH_LOG = "morvalen-launch.log"  # in C:\, written by the launch recorders
+STANDINS = ("Morvalen.exe", "notepad.exe", "Program.exe")  # the launch recorder's names
 
 # Wine takes its ANSI code page from the locale; what its programs write as
 # ANSI text is read back in that code page. Other locales: code page 1252,
@@ -320,8 +321,11 @@ class Machine:
         self.payload_dir = self.drive_c / "payload"
         self.payload_dir.mkdir()
         shutil.copy2(run.build / "setup.exe", self.payload_dir)
+        # The payload, with the launch recorder in the sample application's
+        # place: the tests see how the setup started it.
         for name in PAYLOAD:
-            shutil.copy2(run.build / "payload" / name, self.payload_dir)
+            source = run.standins if name in STANDINS else run.build / "payload"
+            shutil.copy2(source / name, self.payload_dir)
         # The recorder stands in for the platform's Notepad in both of its
         # places, and one more lies beside the setup, where WinExec would look
         # first for a bare "notepad": that one must never be started.
@@ -408,9 +412,14 @@ class Machine:
 
     def run_setup(self, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
         """Starts C:\\payload\\setup.exe in C:\\payload and works it with the driver."""
+        return self.run_program(r"C:\payload\setup.exe", r"C:\payload", *steps, allow_failure=allow_failure,
+                                step_timeout_ms=step_timeout_ms)
+
+    def run_program(self, program, cwd, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
+        """Starts a program of the machine in the folder cwd and works it with the driver."""
         self.start()
         args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms * SLOWDOWN),
-                "--cwd", r"C:\payload", r"C:\payload\setup.exe", *steps]
+                "--cwd", cwd, program, *steps]
         status, out, err = run_bounded(args, self.env, DRIVER_TIMEOUT, cwd=self.drive_c, check=False)
         result = DriverResult(status, out, err, steps)
         if status != 0 and not allow_failure:
@@ -527,8 +536,8 @@ class Run:
         self._signed_setup = None
 
     def check_artefacts(self):
-        needed = [self.build / "setup.exe", self.driver, self.standins / "notepad.exe",
-                  self.standins / "Program.exe"] + [self.build / "payload" / n for n in PAYLOAD]
+        needed = ([self.build / "setup.exe", self.driver] + [self.standins / n for n in STANDINS]
+                  + [self.build / "payload" / n for n in PAYLOAD])
         missing = [str(path) for path in needed if not path.is_file()]
         if missing:
             raise HarnessError("build first; missing: " + ", ".join(missing))
