@@ -34,6 +34,8 @@ RegCloseKey RegCreateKeyExA RegOpenKeyExA RegQueryValueExA RegSetValueExA
 CreateFileA ReadFile WriteFile SetFilePointer CloseHandle MoveFileA RemoveDirectoryA GetTempPathA
 GetShortPathNameA GetModuleFileNameA GetCommandLineA GetPrivateProfileStringA GetPrivateProfileSectionA
 GetTickCount GetCurrentProcessId QueryPerformanceCounter GetSystemTimeAsFileTime RegDeleteKeyA
+CreateProcessA DuplicateHandle GetCurrentProcess CreateFileMappingA MapViewOfFile UnmapViewOfFile
+WaitForSingleObject Sleep
 """.split())
 
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24

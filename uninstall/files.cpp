@@ -58,11 +58,19 @@ static bool IsWindows95Family()
     return (GetVersion() & 0x80000000u) != 0;
 }
 
-/* Where the running program's file goes: on the NT family a new folder of
-   its own in the temporary folder, made here and so private to this user;
-   on the Windows 95 family, whose restart removes files but not folders,
-   the temporary folder itself under a new name. */
-static bool MoveSelfToTemporary(char *folder, char *moved)
+typedef BOOL (WINAPI *PlaceFn)(LPCSTR, LPCSTR);
+
+static BOOL WINAPI CopyToNewFile(LPCSTR from, LPCSTR to)
+{
+    return CopyFileA(from, to, TRUE);
+}
+
+/* Puts this program's file (moved or copied) in a new place of its own in
+   the temporary folder: on the NT family a new folder, made here and so
+   private to this user, holding it as Uninstal.exe; on the Windows 95
+   family, whose restart removes files but not folders, the temporary
+   folder itself under a new name with the extension given. */
+static bool PlaceInTemporary(PlaceFn place, const char *extension, char *folder, char *path)
 {
     char temp[MAX_PATH];
     DWORD length = GetTempPathA(sizeof temp, temp);
@@ -70,27 +78,23 @@ static bool MoveSelfToTemporary(char *folder, char *moved)
         return false;
     if (EndsWithSeparator(temp))
         temp[length - 1] = '\0';   /* the joins below put in their own */
+    bool family95 = IsWindows95Family();
     for (uint32_t attempt = 0; attempt < 16; ++attempt) {
         char name[32];
-        FormatPrivateName(UnguessableNumber(attempt), name, sizeof name);
-        if (IsWindows95Family()) {
-            folder[0] = '\0';
-            if (!JoinPath(temp, name, moved, MAX_PATH))
-                return false;
-        } else {
-            if (!JoinPath(temp, name, folder, MAX_PATH) || !JoinPath(folder, kUninstallerFile, moved, MAX_PATH))
-                return false;
-            /* Only a folder made now: one that was there may be someone else's. */
-            if (!CreateDirectoryA(folder, 0))
-                continue;
-        }
-        /* A running program's file can be renamed on the same volume, though
-           not deleted. Nothing of the installation is then left running. */
-        if (MoveFileA(g_uninstall.selfPath, moved))
+        FormatPrivateName(UnguessableNumber(attempt), family95 ? extension : ".tmp", name, sizeof name);
+        folder[0] = '\0';
+        if (family95 ? !JoinPath(temp, name, path, MAX_PATH)
+                     : !JoinPath(temp, name, folder, MAX_PATH) || !JoinPath(folder, kUninstallerFile, path, MAX_PATH))
+            return false;
+        /* Only a folder made now: one that was there may be someone else's. */
+        if (!family95 && !CreateDirectoryA(folder, 0))
+            continue;
+        if (place(g_uninstall.selfPath, path))
             return true;
+        DWORD error = GetLastError();
         if (folder[0])
             RemoveDirectoryA(folder);
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_FILE_EXISTS)
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
             return false;
     }
     return false;
@@ -140,16 +144,61 @@ static void DeleteAtRestart(const char *path, const char *folder)
         moveFileEx(folder, 0, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
+/* Where the running program's file cannot move (to another volume; the
+   Windows 95 family may refuse to rename a running program's file), a copy
+   in the temporary folder waits for this process to end, then deletes the
+   file and the folder. What it needs comes through handles it inherits,
+   which only a process of its own rights can hand it, not on its command
+   line: this process, to wait for, and the folder's name. */
+static bool StartFinisher()
+{
+    char folder[MAX_PATH], copy[MAX_PATH];
+    if (!PlaceInTemporary(CopyToNewFile, ".exe", folder, copy))
+        return false;
+    static SECURITY_ATTRIBUTES inherited;
+    inherited.nLength = sizeof inherited;
+    inherited.bInheritHandle = TRUE;
+    static STARTUPINFOA startup;
+    startup.cb = sizeof startup;
+    bool started = false;
+    HANDLE self, shared = CreateFileMappingA(INVALID_HANDLE_VALUE, &inherited, PAGE_READWRITE, 0, MAX_PATH, 0);
+    char *view = shared ? (char *)MapViewOfFile(shared, FILE_MAP_WRITE, 0, 0, 0) : 0;
+    if (view) {
+        CopyText(view, MAX_PATH, g_uninstall.installDir);
+        UnmapViewOfFile(view);
+        char command[UNINSTALL_TEXT_SIZE];
+        PROCESS_INFORMATION process;
+        if (DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &self, SYNCHRONIZE, TRUE, 0)) {
+            started = FormatFinishCommand(copy, (uint32_t)(UINT_PTR)self, (uint32_t)(UINT_PTR)shared, command, sizeof command)
+                && CreateProcessA(copy, command, 0, 0, TRUE, 0, 0, g_uninstall.systemDir, &startup, &process);
+            if (started) {
+                CloseHandle(process.hThread);
+                CloseHandle(process.hProcess);
+            }
+            CloseHandle(self);
+        }
+    }
+    if (shared)
+        CloseHandle(shared);
+    if (started) {
+        DeleteAtRestart(copy, folder);
+    } else {
+        DeleteFileA(copy);
+        RemoveDirectoryA(folder);
+    }
+    return started;
+}
+
 void RemoveSelfAndFolder()
 {
     char folder[MAX_PATH], moved[MAX_PATH];
-    if (MoveSelfToTemporary(folder, moved)) {
+    /* A running program's file can be renamed on the same volume, though
+       not deleted: moved out, nothing of the installation is left when this
+       process ends. */
+    if (PlaceInTemporary(MoveFileA, ".tmp", folder, moved))
         DeleteAtRestart(moved, folder);
-    } else {
-        /* Across volumes the file cannot move: it and the folder, then
-           empty, go at the next restart. */
+    else if (!StartFinisher())
         DeleteAtRestart(g_uninstall.selfPath, g_uninstall.installDir);
-    }
     if (RemoveDirectoryA(g_uninstall.installDir))
         return;
     /* What else is left in it is not ours, unless it is this program's
@@ -171,4 +220,26 @@ void RemoveSelfAndFolder()
         g_uninstall.folderKept = 1;
     } while (FindNextFileA(search, &found));
     FindClose(search);
+}
+
+/* The copy's part: the folder's Uninstal.exe, once the uninstaller has
+   ended and the system has let go of its file, then the folder when empty. */
+int FinishRemoval(uint32_t process, uint32_t shared)
+{
+    const char *view = (const char *)MapViewOfFile((HANDLE)(UINT_PTR)shared, FILE_MAP_READ, 0, 0, 0);
+    if (!view)
+        return 1;
+    char folder[MAX_PATH], target[MAX_PATH];
+    size_t length = 0;
+    for (; length < sizeof folder - 1 && view[length]; ++length)
+        folder[length] = view[length];
+    folder[length] = '\0';
+    UnmapViewOfFile(view);
+    WaitForSingleObject((HANDLE)(UINT_PTR)process, 60000);
+    if (!JoinPath(folder, kUninstallerFile, target, sizeof target))
+        return 1;
+    for (int attempt = 0; attempt < 50 && !DeleteFileA(target); ++attempt)
+        Sleep(100);
+    RemoveDirectoryA(folder);
+    return GetFileAttributesA(target) == INVALID_FILE_ATTRIBUTES ? 0 : 1;
 }

@@ -65,14 +65,17 @@ static int RunUninstall()
     StartPlatform();
     /* Out of the installation, so that its folder can go; the system
        directory is one nobody else can write to. */
-    char system[MAX_PATH];
-    UINT length = GetSystemDirectoryA(system, sizeof system);
-    if (length && length < sizeof system)
-        SetCurrentDirectoryA(system);
+    UINT length = GetSystemDirectoryA(g_uninstall.systemDir, sizeof g_uninstall.systemDir);
+    if (length == 0 || length >= sizeof g_uninstall.systemDir)
+        return 1;
+    SetCurrentDirectoryA(g_uninstall.systemDir);
     g_uninstall.silent = HasSilentSwitch(GetCommandLineA());
     g_uninstall.shellGeneration = ShellGeneration();
     if (!FindInstallation())
         return 1;
+    uint32_t process, shared;
+    if (ParseFinishCommand(GetCommandLineA(), &process, &shared))
+        return FinishRemoval(process, shared);
     if (IsReleaseMedia()) {
         ReportWithFolder("Nothing was removed: %s holds the Morvalen setup, not an installation.", MB_ICONERROR);
         return 1;

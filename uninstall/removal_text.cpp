@@ -103,7 +103,8 @@ bool FormatWithText(const char *format, const char *text, char *out, size_t size
     return true;
 }
 
-bool HasSilentSwitch(const char *commandLine)
+/* What follows the program's name, quoted or not, on a command line. */
+static const char *Arguments(const char *commandLine)
 {
     const char *at = commandLine;
     if (*at == '"') {
@@ -114,6 +115,12 @@ bool HasSilentSwitch(const char *commandLine)
         while (*at && *at != ' ' && *at != '\t')
             at = NextChar(at);
     }
+    return at;
+}
+
+bool HasSilentSwitch(const char *commandLine)
+{
+    const char *at = Arguments(commandLine);
     for (;;) {
         while (*at == ' ' || *at == '\t')
             ++at;
@@ -179,12 +186,48 @@ bool IsBlankText(const char *text, size_t length)
     return true;
 }
 
-bool FormatPrivateName(uint32_t value, char *out, size_t size)
+static const char kHexDigits[] = "0123456789abcdef";
+
+static bool AppendHex(char *out, size_t size, uint32_t value)
 {
-    if (!CopyText(out, size, "~mv"))
-        return false;
     for (int shift = 28; shift >= 0; shift -= 4)
-        if (!AppendChar(out, size, "0123456789abcdef"[(value >> shift) & 15]))
+        if (!AppendChar(out, size, kHexDigits[(value >> shift) & 15]))
             return false;
-    return AppendText(out, size, ".tmp");
+    return true;
+}
+
+bool FormatPrivateName(uint32_t value, const char *extension, char *out, size_t size)
+{
+    return CopyText(out, size, "~mv") && AppendHex(out, size, value) && AppendText(out, size, extension);
+}
+
+static const char kFinishSwitch[] = " /F:";
+
+bool FormatFinishCommand(const char *copy, uint32_t process, uint32_t shared, char *out, size_t size)
+{
+    return CopyText(out, size, "\"") && AppendText(out, size, copy) && AppendChar(out, size, '"')
+        && AppendText(out, size, kFinishSwitch) && AppendHex(out, size, process) && AppendHex(out, size, shared);
+}
+
+static bool ParseHex(const char **at, uint32_t *value)
+{
+    *value = 0;
+    for (int digit = 0; digit < 8; ++digit, ++*at) {
+        const char *hex = kHexDigits;
+        while (*hex && *hex != **at)
+            ++hex;
+        if (!*hex)
+            return false;
+        *value = *value << 4 | (uint32_t)(hex - kHexDigits);
+    }
+    return true;
+}
+
+bool ParseFinishCommand(const char *commandLine, uint32_t *process, uint32_t *shared)
+{
+    const char *at = Arguments(commandLine);
+    for (const char *expected = kFinishSwitch; *expected; ++expected, ++at)
+        if (*at != *expected)
+            return false;
+    return ParseHex(&at, process) && ParseHex(&at, shared) && !*at;
 }

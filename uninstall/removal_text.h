@@ -37,7 +37,14 @@ bool AddRenameDeletion(char *text, size_t size, const char *path);
 /* Whether the bytes hold nothing but blanks and line ends. */
 bool IsBlankText(const char *text, size_t length);
 
-/* "~mv<8 hex digits>.tmp", a name for a place of our own in the temporary folder. */
-bool FormatPrivateName(uint32_t value, char *out, size_t size);
+/* "~mv<8 hex digits><extension>", a name for a place of our own in the
+   temporary folder. */
+bool FormatPrivateName(uint32_t value, const char *extension, char *out, size_t size);
+
+/* The command line of the copy that finishes after the uninstaller has
+   ended: "<copy>" /F:<two handle values, 8 hex digits each>. The parse gives
+   back the two, false for any other line. */
+bool FormatFinishCommand(const char *copy, uint32_t process, uint32_t shared, char *out, size_t size);
+bool ParseFinishCommand(const char *commandLine, uint32_t *process, uint32_t *shared);
 
 #endif

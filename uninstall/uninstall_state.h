@@ -3,6 +3,7 @@
 #define MORVALEN_UNINSTALL_STATE_H
 
 #include <windows.h>
+#include <stdint.h>
 
 #define UNINSTALL_TEXT_SIZE 512     /* every formatted text */
 
@@ -12,6 +13,7 @@ struct UninstallState {
     int silent;                 /* /S: no question and no box */
     int shellGeneration;
     int folderKept;             /* it holds files that the setup did not put there */
+    char systemDir[MAX_PATH];   /* the current directory, which nobody else can write to */
     DWORD ddeInstance;
 };
 
@@ -24,6 +26,8 @@ void ReportWithFolder(const char *format, UINT icon);
 bool RemoveInstalledFiles();
 /* The running program's own file and the folder, when empty. */
 void RemoveSelfAndFolder();
+/* The copy's part, when the running program's file could not move. */
+int FinishRemoval(uint32_t process, uint32_t shared);
 
 bool InstallRecordNamesFolder();
 void RemoveInstallRecord();

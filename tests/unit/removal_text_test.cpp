@@ -99,6 +99,24 @@ TEST(RemovalText, SilentSwitchFollowsTheProgramsName)
         EXPECT_EQ(HasSilentSwitch(c.commandLine), c.silent) << c.commandLine;
 }
 
+/* The copy that finishes takes nothing from its command line but two
+   handle values; any other line is an ordinary start. */
+TEST(RemovalText, FinishCommandCarriesOnlyTwoHandles)
+{
+    std::vector<char> out(36, 'x'), small(35, 'x');
+    ASSERT_TRUE(FormatFinishCommand("C:\\T\\~mv1.exe", 0x1c4u, 0xdeadbeefu, out.data(), out.size()));
+    EXPECT_STREQ(out.data(), "\"C:\\T\\~mv1.exe\" /F:000001c4deadbeef");
+    EXPECT_FALSE(FormatFinishCommand("C:\\T\\~mv1.exe", 1, 2, small.data(), small.size()));
+    uint32_t process = 0, shared = 0;
+    EXPECT_TRUE(ParseFinishCommand(out.data(), &process, &shared));
+    EXPECT_EQ(process, 0x1c4u);
+    EXPECT_EQ(shared, 0xdeadbeefu);
+    for (const char *line : { "Uninstal.exe", "Uninstal.exe /S", "Uninstal.exe /F:000001c4deadbee",
+                              "Uninstal.exe /F:000001c4deadbeef C:\\Other", "Uninstal.exe /f:000001c4deadbeef",
+                              "Uninstal.exe /F:000001C4DEADBEEF", "\"C:\\a /F:000001c4deadbeef\"" })
+        EXPECT_FALSE(ParseFinishCommand(line, &process, &shared)) << line;
+}
+
 /* WININIT.INI is shared: every other program's line stays, in its place. */
 TEST(RemovalText, RestartDeletionJoinsTheRenameSection)
 {
@@ -129,9 +147,9 @@ TEST(RemovalText, MessagesNamesAndBlankFiles)
     EXPECT_EQ(LongestFit(64, [](size_t n, char *out, size_t size) {
         return FormatWithText("Can't remove \"%s\".", std::string(n, 'f').c_str(), out, size);
     }), 64 - 17);
-    ASSERT_TRUE(FormatPrivateName(0x0012abcfu, out.data(), 16));
+    ASSERT_TRUE(FormatPrivateName(0x0012abcfu, ".tmp", out.data(), 16));
     EXPECT_STREQ(out.data(), "~mv0012abcf.tmp");
-    EXPECT_FALSE(FormatPrivateName(1, out.data(), 15));
+    EXPECT_FALSE(FormatPrivateName(1, ".exe", out.data(), 15));
     EXPECT_TRUE(IsBlankText("\r\n \t\r\n", 6));
     EXPECT_TRUE(IsBlankText("", 0));
     EXPECT_FALSE(IsBlankText("[install]\r\n", 11));
