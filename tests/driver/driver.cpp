@@ -32,7 +32,7 @@
 //   gone               wait until the current dialog is destroyed
 //   box                wait for a message box, print "box\tCAPTION\tTEXT\tTIME" and press
 //                      OK (TIME: system time as a FILETIME number, just before OK)
-//   box:ID, box:close  the same, pressing the button ID (e.g. 6 Yes, 7 No) or its close box
+//   box:ID             the same, pressing the button ID (e.g. 6 Yes, 7 No)
 //   exit               wait for the program to end, print "exit\tCODE", then wait for
 //                      the programs it started that are still running ("child\tNAME\tCODE")
 //
@@ -461,7 +461,7 @@ void WaitForDialog(const wchar_t *caption, bool another = false)
     g_dialog = found;
 }
 
-// Presses OK, another button (its id) or, with "close", the box's close box.
+// Presses OK or the button whose id is given.
 void WaitForBox(const wchar_t *answer)
 {
     HWND box = 0;
@@ -482,10 +482,7 @@ void WaitForBox(const wchar_t *answer)
     char pressed[32];
     snprintf(pressed, sizeof pressed, "%llu", ((unsigned long long)now.dwHighDateTime << 32) | now.dwLowDateTime);
     Emit("box\t%S\t%S\t%s", caption, text, pressed);
-    if (!wcscmp(answer, L"close"))
-        PostMessageW(box, WM_SYSCOMMAND, SC_CLOSE, 0);
-    else
-        PostMessageW(box, WM_COMMAND, answer[0] ? (WPARAM)_wtoi(answer) : IDOK, 0);
+    PostMessageW(box, WM_COMMAND, answer[0] ? (WPARAM)_wtoi(answer) : IDOK, 0);
     WaitFor("the message box to close", [&] { return !IsWindow(box) || ProgramEnded(); });
 }
 

@@ -183,19 +183,19 @@ def test_group_of_wine_program_manager_is_removed(x_machine, start_dde):
     assert not machine.path(NT_DEFAULT).exists()
 
 
-def test_no_the_close_box_and_the_release_layout_change_nothing(machine_factory):
+# A Yes/No box has no working close box, on Windows as under Wine: No is the
+# one way to decline.
+def test_no_and_the_release_layout_change_nothing(machine_factory):
     machine = machine_factory("win98")
     trace_calls(machine, MESSAGE_BOXES)
     install(machine)
     before = machine.snapshot()
 
     answered_no = uninstall(machine, WIN98_DEFAULT, f"box:{IDNO}", "exit")
-    closed = uninstall(machine, WIN98_DEFAULT, "box:close", "exit")
     # Where the setup lies beside it, as on the release media.
     beside_setup = uninstall(machine, "C:\\payload", "box", "exit")
 
-    for result in (answered_no, closed):
-        assert (result.boxes, result.exit_code) == ([question(WIN98_DEFAULT)], 2), result.describe()
+    assert (answered_no.boxes, answered_no.exit_code) == ([question(WIN98_DEFAULT)], 2), answered_no.describe()
     assert (beside_setup.boxes, beside_setup.exit_code) == ([setup_beside("C:\\payload")], 1), \
         beside_setup.describe()
     assert box_styles(beside_setup) == [(MB_OK, MB_ICONERROR)]
