@@ -52,6 +52,19 @@ void KeepLibrarySearchToTheSystem(SetDefaultDllDirectoriesFn setDefault, SetDllD
         LoadSystemLibrary(name);
 }
 
+/* The Windows 95 family and Win32s set the top bit of the version word; every
+   NT-family platform takes the older-shell branch. */
+int ShellGeneration()
+{
+    if (!(GetVersion() & 0x80000000u))
+        return 0;
+    OSVERSIONINFOA info;
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info))
+        return 0;
+    return (int)info.dwMajorVersion;
+}
+
 UINT StartPlatform()
 {
     /* A drive without a medium then fails its queries quietly instead of

@@ -27,6 +27,11 @@ typedef BOOL (WINAPI *SetDllDirectoryFn)(LPCSTR);
    loaded from the system directory in advance. */
 void KeepLibrarySearchToTheSystem(SetDefaultDllDirectoriesFn setDefault, SetDllDirectoryFn setDllDirectory);
 
+/* 4 or more for the shell of the Windows 95 family (links in the Programs
+   menu, the uninstall entry), 0 for every NT-family platform (the Program
+   Manager's group). */
+int ShellGeneration();
+
 /* Quiets the platform's critical-error boxes, keeps the library search to
    the system directory and tells the text functions the code page's lead
    bytes. Returns the error mode the process was started with. */

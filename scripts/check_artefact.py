@@ -1,4 +1,4 @@
-"""The shipped artefact's figures and bounds, read from the PE file itself
+"""The shipped programs' figures and bounds, read from the PE file itself
 (headers, sections, base relocations, imports, resources) by the documented
 layouts, so no tool's listing format decides them. Only the check of the
 code's absolute addresses asks a disassembler where each instruction starts
@@ -9,8 +9,10 @@ import subprocess
 import sys
 
 # The file grows in steps of 512 bytes, one whenever a section's content
-# crosses its padding; the section figures say how close each one is.
-SIZE_LIMIT = 19968
+# crosses its padding; the section figures say how close each one is. Each
+# program by its file name: its size bound and the dialogs it carries.
+PROGRAMS = {'setup.exe': (19968, (101, 102)), 'uninstal.exe': (16384, ())}
+SIZE_LIMIT, DIALOGS = PROGRAMS['setup.exe']
 
 # Only the system's own DLLs (no C runtime, which early Windows 95 lacked),
 # and only functions that Windows 95 already has. GetDiskFreeSpaceExA, the
@@ -29,6 +31,9 @@ SendMessageA SetDlgItemTextA SetFocus SetWindowPos SetWindowTextA CopyRect Offse
 DdeClientTransaction DdeConnect DdeCreateStringHandleA DdeDisconnect DdeFreeStringHandle
 DdeInitializeA DdeUninitialize
 RegCloseKey RegCreateKeyExA RegOpenKeyExA RegQueryValueExA RegSetValueExA
+CreateFileA ReadFile WriteFile SetFilePointer CloseHandle MoveFileA RemoveDirectoryA GetTempPathA
+GetShortPathNameA GetModuleFileNameA GetCommandLineA GetPrivateProfileStringA GetPrivateProfileSectionA
+GetTickCount GetCurrentProcessId QueryPerformanceCounter GetSystemTimeAsFileTime RegDeleteKeyA
 """.split())
 
 RT_ICON, RT_DIALOG, RT_GROUP_ICON, RT_VERSION, RT_MANIFEST = 3, 5, 14, 16, 24
@@ -286,7 +291,7 @@ def resource_checks(image):
     for kind, name, language in found:
         what = RESOURCE_KINDS.get(kind, f'type {kind}')
         print(f'  {what} {name}, language {language}: {len(found[kind, name, language])} bytes')
-    for kind, name, missing in ((RT_DIALOG, 101, 'dialog 101 missing'), (RT_DIALOG, 102, 'dialog 102 missing'),
+    for kind, name, missing in (*((RT_DIALOG, dialog, f'dialog {dialog} missing') for dialog in DIALOGS),
                                 (RT_GROUP_ICON, 101, 'icon group 101 missing'),
                                 (RT_VERSION, 1, 'version resource missing'), (RT_MANIFEST, 1, 'manifest missing')):
         if resource(found, kind, name) is None:
@@ -301,6 +306,13 @@ def resource_checks(image):
 
 
 def main(path):
+    global SIZE_LIMIT, DIALOGS
+    name = path.replace('\\', '/').rsplit('/', 1)[-1].lower()
+    if name not in PROGRAMS:
+        print(f'FAIL: {path} is none of the shipped programs ({", ".join(PROGRAMS)})')
+        return 1
+    SIZE_LIMIT, DIALOGS = PROGRAMS[name]
+    print(f'== {path}')
     try:
         data = open(path, 'rb').read()
     except OSError:

@@ -7,19 +7,6 @@ SetupState g_setup;
 
 static const char kVersionKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
 
-/* The Windows 95 family and Win32s set the top bit of the version word; every
-   NT-family platform takes the older-shell branch. */
-static int ShellGeneration()
-{
-    if (!(GetVersion() & 0x80000000u))
-        return 0;
-    OSVERSIONINFOA info;
-    info.dwOSVersionInfoSize = sizeof info;
-    if (!GetVersionExA(&info))
-        return 0;
-    return (int)info.dwMajorVersion;
-}
-
 static void UseProgramFilesDir()
 {
     HKEY key;

@@ -83,6 +83,11 @@ INT_PTR CALLBACK BrowseDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM)
         OnInitDialog(window);
         return 0;
     }
+    /* Install or Cancel pressed in the setup dialog: end, putting nothing back. */
+    if (message == WM_END_BROWSER) {
+        EndDialog(window, 0);
+        return 1;
+    }
     if (message != WM_COMMAND)
         return 0;
     switch (LOWORD(wParam)) {

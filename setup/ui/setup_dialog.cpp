@@ -50,17 +50,25 @@ static void OnInitDialog(HWND window)
 /* Install or Cancel pressed while browsers are open (the result plus one;
    0: none). Each browser's loop runs inside the one below it, so a dialog
    ended from a loop above its own may never hear of it: the browsers are
-   closed first, each from inside its own loop, and this dialog last. */
+   closed first, the top one while its own loop runs, the next once that loop
+   has returned, and this dialog last. */
 static INT_PTR endAfterBrowsers;
+
+/* A browser ends itself, from its own procedure; this dialog when none is
+   open. Without the browsers' Cancel restore: Install has read the field. */
+static void EndTopDialog(HWND window, HWND browser, INT_PTR result)
+{
+    if (browser)
+        SendMessageA(browser, WM_END_BROWSER, 0, 0);
+    else
+        EndDialog(window, result);
+}
 
 static void EndSetupDialog(HWND window, INT_PTR result)
 {
-    if (g_topBrowser) {
+    if (g_topBrowser)
         endAfterBrowsers = result + 1;
-        EndDialog(g_topBrowser, 0);
-    } else {
-        EndDialog(window, result);
-    }
+    EndTopDialog(window, g_topBrowser, result);
 }
 
 /* The browser edits installDir itself; show its choice only after OK. */
@@ -70,11 +78,7 @@ static void OnBrowse(HWND window)
     INT_PTR chosen = DialogBoxParamA(g_setup.instance, MAKEINTRESOURCEA(IDD_BROWSE), 0, BrowseDlgProc, 0);
     g_topBrowser = below;
     if (endAfterBrowsers) {
-        /* Without their Cancel's restore: Install has read the field. */
-        if (below)
-            EndDialog(below, 0);
-        else
-            EndDialog(window, endAfterBrowsers - 1);
+        EndTopDialog(window, below, endAfterBrowsers - 1);
     } else if (chosen != 0) {
         SetDlgItemTextA(window, IDC_DIRECTORY, g_setup.installDir);
         SelectDirectoryText(window);

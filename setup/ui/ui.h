@@ -8,6 +8,10 @@ INT_PTR CALLBACK SetupDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM l
 /* The browser opened last while any is open: the setup dialog stays
    enabled, and one that ends must close them first. */
 extern HWND g_topBrowser;
+/* Sent to a browser: end yourself, without Cancel's restore. EndDialog may be
+   called only from the dialog's own procedure. WM_APP, as the dialog class
+   itself uses the first WM_USER numbers (DM_GETDEFID and on). */
+#define WM_END_BROWSER (WM_APP + 0)
 
 INT_PTR CALLBACK BrowseDlgProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 

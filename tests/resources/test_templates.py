@@ -5,10 +5,12 @@ import functools
 import os
 import re
 import shutil
+import signal
 import struct
 import subprocess
 import sys
 import tempfile
+import time
 import zipfile
 from pathlib import Path
 
@@ -213,15 +215,23 @@ def test_version_resource_names_the_product(exe, field, expected):
 @pytest.fixture(scope='module')
 def signing():
     """A folder under build/ for the signed release steps, with throwaway
-    certificates in it; removed afterwards."""
+    certificates in it and a timestamp server that answers; removed
+    afterwards."""
     build = os.path.join(ROOT, 'build', 'i686')
     if not os.path.exists(os.path.join(build, 'CMakeCache.txt')):
         pytest.skip(f'{build} not configured')
     folder = Path(tempfile.mkdtemp(prefix='signing-', dir=os.path.dirname(build)))
     try:
-        yield folder, release.make_certificates(folder / 'certificates')
+        certificates = release.make_certificates(folder / 'certificates')
+        with release.timestamp_server(folder / 'timestamps', certificates) as answering:
+            yield folder, certificates, answering
     finally:
         shutil.rmtree(folder, ignore_errors=True)
+
+
+# The time each timestamp server is given in the tests, and what the rest of
+# a signed release step may take besides.
+BOUND, MARGIN = 3, 20
 
 
 def pe_offsets(data):
@@ -235,40 +245,59 @@ def pe_offsets(data):
     return optional + 64, optional + 96 + 4 * 8, code
 
 
-@pytest.mark.parametrize('how', ['unsigned', 'pkcs12', 'cert+key'])
+@pytest.mark.parametrize('how', ['unsigned', 'pkcs12', 'cert+key', 'not-utf8-password'])
 def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, how):
-    folder, certificates = signing
+    folder, certificates, answering = signing
     build = Path(ROOT) / 'build' / 'i686'
     target, wrapper = folder / how, release.osslsigncode_wrapper(folder / f'{how}-wrapper')
+    password = release.PASSWORD
     if how == 'unsigned':
         target = build  # where cpack --preset i686 puts it
         packed = release.pack(build, target, wrapper=wrapper)
-    elif how == 'pkcs12':  # with a list of timestamp servers, of which the second answers
-        with release.timestamp_server(folder / 'timestamps', certificates) as answering:
-            packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
-                                  MORVALEN_SIGN_PASSWORD=release.PASSWORD,
-                                  MORVALEN_SIGN_TIMESTAMP=f'http://127.0.0.1:1/refused;{answering}')
-    else:  # named as the cache variables would name them
+    elif how == 'pkcs12':  # with a list of timestamp servers, of which the first never answers
+        with release.silent_server() as silent:
+            began = time.monotonic()
+            packed = release.pack(build, target, wrapper=wrapper, timeout=BOUND + MARGIN + 10,
+                                  MORVALEN_SIGN_PKCS12=certificates['pkcs12'], MORVALEN_SIGN_PASSWORD=password,
+                                  MORVALEN_SIGN_TIMESTAMP=f'{silent.url};{answering}',
+                                  MORVALEN_SIGN_TIMESTAMP_TIMEOUT=BOUND)
+            took = time.monotonic() - began
+    elif how == 'cert+key':  # named as the cache variables would name them
         packed = release.pack(build, target, wrapper=wrapper,
                               cached=[('MORVALEN_SIGN_CERT', certificates['chain']),
                                       ('MORVALEN_SIGN_KEY', certificates['key']),
                                       ('MORVALEN_SIGN_PASSWORD_FILE', certificates['password_file'])])
+    else:  # a PKCS#12 file whose password is Latin-1, in the environment
+        password = release.NOT_UTF8_PASSWORD
+        certificates = release.make_certificates(folder / f'{how}-certificates', password)
+        packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
+                              MORVALEN_SIGN_PASSWORD=password)
     said = packed.stdout + packed.stderr
     assert packed.returncode == 0, said
     runs = release.wrapper_log(wrapper)
+    signed_names = [name for name, _ in release.SIGNED_FILES]
     if how == 'pkcs12':
-        assert [run['argv'][run['argv'].index('-ts') + 1] for run in runs] == ['http://127.0.0.1:1/refused',
-                                                                                answering]
-        assert_password_handed_privately(runs, release.PASSWORD, build, target)
-        assert re.search(rf'signed \(Authenticode, SHA-256\) with .*, timestamped by {answering}$', said, re.M), said
+        # The server that answered goes first for the uninstaller.
+        assert [run['argv'][run['argv'].index('-ts') + 1] for run in runs] == [silent.url, answering, answering]
+        assert took < BOUND + MARGIN, f'the step took {took:.0f} s'
+        assert_password_handed_privately(runs, password, build, target)
+        for name in signed_names:
+            assert re.search(rf'^-- {re.escape(name)} signed \(Authenticode, SHA-256\) with .*, '
+                             rf'timestamped by {answering}$', said, re.M), said
     elif how == 'cert+key':  # the publisher's own file, handed on as it is and kept
-        assert len(runs) == 1 and runs[0]['readpass'] == str(certificates['password_file'].resolve())
+        assert [run['readpass'] for run in runs] == [str(certificates['password_file'].resolve())] * 2
         assert certificates['password_file'].exists()
-        assert re.search(r'signed \(Authenticode, SHA-256\) with .*, without a timestamp$', said, re.M), said
+    elif how == 'not-utf8-password':
+        assert len(runs) == 2
+        assert_password_handed_privately(runs, password, build, target)
     else:
         assert runs == []
+    if how in ('cert+key', 'not-utf8-password'):
+        for name in signed_names:
+            assert re.search(rf'^-- {re.escape(name)} signed \(Authenticode, SHA-256\) with .*, without a timestamp$',
+                             said, re.M), said
     # CMake wraps a warning's lines.
-    unsigned_said = re.search(r'setup\.exe\s+in\s+Morvalen-2\.0\.zip\s+is\s+UNSIGNED', said)
+    unsigned_said = re.search(r'setup\.exe\s+and\s+Uninstal\.exe\s+in\s+Morvalen-2\.0\.zip\s+are\s+UNSIGNED', said)
     assert bool(unsigned_said) == (how == 'unsigned'), said
     built = {'setup.exe': build / 'setup.exe'}
     built.update((name, build / 'payload' / name)
@@ -277,39 +306,47 @@ def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, h
         assert sorted(archive.namelist()) == sorted(built)
         packed_files = {name: archive.read(name) for name in built}
     for name, path in built.items():
-        if name != 'setup.exe' or how == 'unsigned':
+        if name not in signed_names or how == 'unsigned':
             assert packed_files[name] == path.read_bytes(), f'{name} differs from the build'
     if how == 'unsigned':
         return
+    for name, description in release.SIGNED_FILES:
+        assert_signed_as_built(target / name, packed_files[name], built[name].read_bytes(), description,
+                               certificates['root'], timestamped=how == 'pkcs12')
 
+
+def assert_signed_as_built(exe, signed, unsigned, description, root, timestamped):
+    """signed is the unsigned build signed (and, if asked, timestamped) by
+    the throwaway certificate: it verifies, and nothing else changed."""
     # Signing sets the checksum and the security directory and appends the
     # certificate table; every other byte is the build's, which stays unsigned.
-    signed, unsigned = packed_files['setup.exe'], built['setup.exe'].read_bytes()
     checksum, directory, code = pe_offsets(unsigned)
     assert struct.unpack_from('<II', unsigned, directory) == (0, 0)
     table_at, table_size = struct.unpack_from('<II', signed, directory)
     assert table_at == len(unsigned) and table_at + table_size == len(signed)
     masked = lambda data: (data[:checksum] + bytes(4) + data[checksum + 4:directory] + bytes(8)
                            + data[directory + 8:len(unsigned)])
-    assert masked(signed) == masked(unsigned)
+    assert masked(signed) == masked(unsigned), exe.name
 
-    exe = target / 'setup.exe'
     exe.write_bytes(signed)
-    verified = release.verify(exe, certificates['root'])
+    verified = release.verify(exe, root)
     assert verified.returncode == 0, verified.stdout + verified.stderr
     assert re.search(r'Message digest algorithm\s*: SHA256', verified.stdout), verified.stdout
-    assert re.search(r'description: Morvalen Setup$', verified.stdout, re.M), verified.stdout
-    # The artefact's bounds hold for the signed file, its size counted without the table.
-    check = subprocess.run(['bash', os.path.join(ROOT, 'scripts', 'check_artefact.sh'), str(exe)],
-                           capture_output=True, text=True)
-    assert check.returncode == 0, check.stdout
-    assert f'size: {len(unsigned)} bytes' in check.stdout
+    assert re.search(rf'description: {description}$', verified.stdout, re.M), verified.stdout
+    assert bool(re.search(r'^Timestamp Server Signature verification: ok$', verified.stdout, re.M)) == timestamped, \
+        verified.stdout
+    if exe.name == 'setup.exe':
+        # The artefact's bounds hold for the signed file, its size counted without the table.
+        check = subprocess.run(['bash', os.path.join(ROOT, 'scripts', 'check_artefact.sh'), str(exe)],
+                               capture_output=True, text=True)
+        assert check.returncode == 0, check.stdout
+        assert f'size: {len(unsigned)} bytes' in check.stdout
 
     # One byte of the code changed and the signature no longer holds.
     tampered = bytearray(signed)
     tampered[code + 100] ^= 0x01
     exe.write_bytes(tampered)
-    assert release.verify(exe, certificates['root']).returncode != 0
+    assert release.verify(exe, root).returncode != 0
 
 
 @pytest.mark.parametrize('act, password, timestamps, message', [
@@ -319,25 +356,49 @@ def test_release_archive_holds_the_shipped_setup_and_the_payload_only(signing, h
                  id='tampered'),
     # The step is terminated while osslsigncode runs.
     pytest.param('interrupt', release.PASSWORD, '', r'Signing setup\.exe failed', id='interrupted'),
+    # Ctrl-\ while osslsigncode waits on a server that does not answer.
+    pytest.param('quit', release.PASSWORD, '{silent}', r'Signing setup\.exe failed.*stopped by SIGQUIT', id='quit'),
     pytest.param(None, release.PASSWORD, 'http://127.0.0.1:1/first;http://127.0.0.1:1/second',
                  r'each timestamp server of the list was tried.*127\.0\.0\.1:1/first.*127\.0\.0\.1:1/second',
                  id='no-timestamp-server'),
+    pytest.param(None, release.PASSWORD, '{silent}', rf'timestamp server {{silent}}: no answer within {BOUND} s',
+                 id='silent-timestamp-server'),
+    # A timestamp server answered, yet the signature carries no timestamp.
+    pytest.param('untimestamped', release.PASSWORD, '{answering}', r'does not hold its signature.*no\s+timestamp',
+                 id='untimestamped'),
 ])
 def test_release_step_that_cannot_sign_leaves_no_archive_nor_password(signing, act, password, timestamps, message):
-    folder, certificates = signing
+    folder, certificates, answering = signing
     step = Path(tempfile.mkdtemp(prefix='failing-', dir=folder))
-    target, wrapper = step / 'release', release.osslsigncode_wrapper(step / 'wrapper', act)
+    target, wrapper = step / 'release', release.osslsigncode_wrapper(step / 'wrapper', None if act == 'quit' else act)
     target.mkdir()
     (target / release.ZIP_NAME).write_bytes(b'an earlier run')
     build = Path(ROOT) / 'build' / 'i686'
-    packed = release.pack(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
-                          MORVALEN_SIGN_PASSWORD=password, MORVALEN_SIGN_TIMESTAMP=timestamps)
-    assert packed.returncode != 0
-    assert re.search(message, packed.stderr, re.S), packed.stderr
-    assert not (target / release.ZIP_NAME).exists()
-    runs = release.wrapper_log(wrapper)
-    assert len(runs) == (2 if timestamps else 1), runs
-    assert_password_handed_privately(runs, password, build, target)
+    with release.silent_server() as silent:
+        timestamps = timestamps.format(silent=silent.url, answering=answering)
+        message = message.format(silent=re.escape(silent.url))
+        command, env = release.packing(build, target, wrapper=wrapper, MORVALEN_SIGN_PKCS12=certificates['pkcs12'],
+                                       MORVALEN_SIGN_PASSWORD=password, MORVALEN_SIGN_TIMESTAMP=timestamps,
+                                       # the signal comes before the time runs out
+                                       MORVALEN_SIGN_TIMESTAMP_TIMEOUT=60 if act == 'quit' else BOUND)
+        began = time.monotonic()
+        with subprocess.Popen(command, env=env, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True) as cpack:
+            if act == 'quit':
+                assert silent.connected.wait(30), 'osslsigncode did not reach the timestamp server'
+                os.kill(release.wrapper_log(wrapper)[0]['parent'], signal.SIGQUIT)
+            try:
+                _, said = cpack.communicate(timeout=BOUND + MARGIN)
+            finally:
+                cpack.kill()
+        took = time.monotonic() - began
+        assert cpack.returncode != 0
+        assert re.search(message, said, re.S), said
+        assert took < BOUND + MARGIN, f'the step took {took:.0f} s'
+        assert not (target / release.ZIP_NAME).exists()
+        runs = release.wrapper_log(wrapper)
+        assert len(runs) == (len(timestamps.split(';')) if timestamps else 1), runs
+        assert not [run for run in runs if release.process_running(run['pid'])], 'osslsigncode still runs'
+        assert_password_handed_privately(runs, password, build, target)
 
 
 def assert_password_handed_privately(runs, password, *trees):
@@ -353,4 +414,4 @@ def assert_password_handed_privately(runs, password, *trees):
         assert not held.exists() and not held.parent.exists(), held
     for tree in trees:
         for path in Path(tree).rglob('*'):
-            assert not (path.is_file() and password.encode() in path.read_bytes()), path
+            assert not (path.is_file() and os.fsencode(password) in path.read_bytes()), path

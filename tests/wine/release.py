@@ -7,6 +7,7 @@ import http.server
 import json
 import os
 import shutil
+import socket
 import subprocess
 import threading
 import zipfile
@@ -14,12 +15,17 @@ from pathlib import Path
 
 ZIP_NAME = "Morvalen-2.0.zip"
 PASSWORD = "throwaway"
+# Latin-1 "Paßwörter", which is not UTF-8: as the environment hands such
+# bytes to Python (os.fsdecode).
+NOT_UTF8_PASSWORD = os.fsdecode("Paßwörter".encode("latin-1"))
+# The staged programs that the release step signs, with their descriptions.
+SIGNED_FILES = (("setup.exe", "Morvalen Setup"), ("Uninstal.exe", "Morvalen Uninstaller"))
 
 
-def make_certificates(folder):
+def make_certificates(folder, password=PASSWORD):
     """A root and a code-signing certificate it issued: root.pem is what
     verification trusts; the publisher's certificate comes both as PKCS#12
-    (publisher.p12, password PASSWORD) and as a chain (chain.pem) with its key
+    (publisher.p12, under password) and as a chain (chain.pem) with its key
     encrypted under the password in password.txt. Returns the paths by name."""
     folder = Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
@@ -27,7 +33,7 @@ def make_certificates(folder):
         ("root", "root.pem"), ("root_key", "root.key"), ("cert", "publisher.pem"),
         ("plain_key", "publisher-plain.key"), ("key", "publisher.key"), ("chain", "chain.pem"),
         ("pkcs12", "publisher.p12"), ("password_file", "password.txt"))}
-    paths["password_file"].write_text(PASSWORD)
+    paths["password_file"].write_bytes(os.fsencode(password))
     password = f"file:{paths['password_file']}"
 
     def openssl(*args):
@@ -91,6 +97,51 @@ def timestamp_server(folder, certificates):
         server.server_close()
 
 
+class SilentServer:
+    """A server on a local port that accepts every connection, reads what it
+    is sent and never answers, until the block ends: a timestamp server that
+    hangs. connected is set once something has connected."""
+
+    def __init__(self):
+        self.listener = socket.create_server(("127.0.0.1", 0))
+        self.url = f"http://127.0.0.1:{self.listener.getsockname()[1]}/"
+        self.connected = threading.Event()
+        self.held = []
+        threading.Thread(target=self.hold, daemon=True).start()
+
+    def hold(self):
+        while True:
+            try:
+                connection, _ = self.listener.accept()
+            except OSError:
+                return
+            self.held.append(connection)
+            self.connected.set()
+
+    def close(self):
+        self.listener.close()
+        for connection in self.held:
+            connection.close()
+
+
+@contextlib.contextmanager
+def silent_server():
+    server = SilentServer()
+    try:
+        yield server
+    finally:
+        server.close()
+
+
+def process_running(pid):
+    """Whether process pid still runs (a zombie has ended)."""
+    try:
+        with open(f"/proc/{pid}/stat") as stat:
+            return stat.read().rsplit(")", 1)[1].split()[0] != "Z"
+    except FileNotFoundError:
+        return False
+
+
 def packing_env(**settings):
     """This environment less any signing settings of the caller's own, plus the given ones."""
     env = {key: value for key, value in os.environ.items() if not key.startswith("MORVALEN_SIGN_")}
@@ -98,21 +149,27 @@ def packing_env(**settings):
     return env
 
 
-def pack(build, folder, cached=(), wrapper=None, **settings):
-    """The build's release step into folder, settings in the environment;
-    cached ones (name, value) as the cache variables of the same name reach it.
-    A wrapper folder (osslsigncode_wrapper) goes first on PATH."""
+def packing(build, folder, cached=(), wrapper=None, **settings):
+    """The command line and environment of the build's release step into
+    folder, settings in the environment; cached ones (name, value) as the
+    cache variables of the same name reach it. A wrapper folder
+    (osslsigncode_wrapper) goes first on PATH."""
     defines = [arg for name, value in cached for arg in ("-D", f"CPACK_{name}={value}")]
     env = packing_env(**settings)
     if wrapper:
         env["PATH"] = f"{wrapper}{os.pathsep}{env['PATH']}"
-    return subprocess.run(["cpack", "--config", str(Path(build) / "CPackConfig.cmake"), "-B", str(folder),
-                           *defines], env=env, capture_output=True, text=True, timeout=300)
+    return ["cpack", "--config", str(Path(build) / "CPackConfig.cmake"), "-B", str(folder), *defines], env
+
+
+def pack(build, folder, cached=(), wrapper=None, timeout=300, **settings):
+    """The build's release step (see packing), run to its end."""
+    command, env = packing(build, folder, cached, wrapper, **settings)
+    return subprocess.run(command, env=env, capture_output=True, text=True, timeout=timeout)
 
 
 WRAPPER = """import json, os, signal, subprocess, sys
 args = sys.argv[1:]
-record = {"argv": args}
+record = {"argv": args, "pid": os.getpid(), "parent": os.getppid()}
 if "-readpass" in args:
     path = args[args.index("-readpass") + 1]
     record.update(readpass=os.path.realpath(path), mode=os.stat(path).st_mode & 0o777,
@@ -122,6 +179,11 @@ with open(LOG, "a") as log:
 if ACT == "interrupt":
     os.kill(os.getppid(), signal.SIGTERM)
     sys.exit(1)
+if ACT == "untimestamped":
+    at = args.index("-ts")
+    del args[at:at + 2]
+if ACT != "tamper":    # this process becomes osslsigncode
+    os.execv(REAL, [REAL, *args])
 done = subprocess.run([REAL, *args])
 if done.returncode == 0 and ACT == "tamper":
     out = args[args.index("-out") + 1]
@@ -136,10 +198,12 @@ sys.exit(done.returncode)
 
 def osslsigncode_wrapper(folder, act=None):
     """A folder holding an osslsigncode that logs each command line it is given,
-    and the path and modes of the password file that it names, to log.json,
-    then runs the real one. act "tamper" changes one byte of the signed image
-    afterwards; act "interrupt" terminates its caller instead of signing.
-    Returns the folder; read the log with wrapper_log."""
+    its process and its caller, and the path and modes of the password file
+    that it names, to log.json, then becomes the real one. act "tamper"
+    changes one byte of the signed image afterwards; act "interrupt"
+    terminates its caller instead of signing; act "untimestamped" signs
+    without the timestamp server it is given. Returns the folder; read the
+    log with wrapper_log."""
     folder = Path(folder)
     folder.mkdir(parents=True, exist_ok=True)
     script = folder / "osslsigncode"
