@@ -102,7 +102,7 @@ def pending_copy(version, temp):
         return [re.compile(rf"^\+ {temp}\\[^\\]+$"), re.compile(r"^[+~] C:\\windows\\wininit\.ini$")]
     # NT: in a private folder, and both named for the restart, the file first.
     return [re.compile(rf"^\+ {temp}\\~mv[^\\]*\.tmp$"), re.compile(rf"^\+ {temp}\\~mv[^\\]*\.tmp\\Uninstal\.exe$"),
-            re.compile(r'^[+] HKLM\\System\\\\(ControlSet001|CurrentControlSet)\\\\Control\\\\Session Manager\t'
+            re.compile(r'^\+ HKLM\\System\\(ControlSet001|CurrentControlSet)\\Control\\Session Manager\t'
                        r'"PendingFileRenameOperations"=', re.I)]
 
 
@@ -165,7 +165,10 @@ def test_removal_leaves_the_machine_as_before(machine_factory, start_dde, versio
 
     restart(machine)
 
-    assert changes_left(before, machine.snapshot()) == []
+    # Having carried out wininit.ini, the restart keeps it as wininit.bak, as
+    # the Windows 95 family's WININIT does.
+    assert changes_left(before, machine.snapshot()) == (
+        ["+ C:\\windows\\wininit.bak"] if version == "win98" else [])
 
 
 def test_group_of_wine_program_manager_is_removed(x_machine, start_dde):
