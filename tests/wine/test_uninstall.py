@@ -29,6 +29,7 @@ MB_OK, MB_YESNO = 0x00, 0x04
 MB_ICONERROR, MB_ICONQUESTION, MB_ICONINFORMATION = 0x10, 0x20, 0x40
 MESSAGE_BOXES = ("MessageBoxA", "MessageBoxW", "MessageBoxExA", "MessageBoxExW")
 
+
 def question(folder):
     return (CAPTION, f"Remove Morvalen 2.0 from {folder}?")
 
@@ -162,6 +163,9 @@ def test_removal_leaves_the_machine_as_before(machine_factory, start_dde, versio
     progman.stop()
     after = machine.snapshot()
     assert_only_pending_copy(changes_left(before, after), version, temp)
+    if version == "win98":
+        wininit = machine.path("C:\\windows\\wininit.ini").read_bytes().decode("latin-1")
+        assert re.search(r"^\[rename\]\r\nNUL=C:\\[^\r]+\r\n", wininit, re.M), wininit
 
     restart(machine)
 
