@@ -2,7 +2,11 @@
 // would, following a script given on the command line, and prints what it
 // sees as tab-separated lines for the Wine tests to parse.
 //
-//   driver [--timeout MS] [--cwd DIR] PROGRAM STEP...
+//   driver [--timeout MS] [--cwd DIR] [--args TEXT] [--family] PROGRAM STEP...
+//
+// --args gives the program a command line after its quoted path; with
+// --family the dialogs of the programs it starts count as its own (for a
+// program that only starts the one whose dialogs are worked, and waits).
 //
 // Steps ("ID" is a decimal control id in the current dialog):
 //   dialog:CAPTION     wait for the program's dialog with this caption; it becomes current
@@ -28,6 +32,7 @@
 //   gone               wait until the current dialog is destroyed
 //   box                wait for a message box, print "box\tCAPTION\tTEXT\tTIME" and press
 //                      OK (TIME: system time as a FILETIME number, just before OK)
+//   box:ID             the same, pressing the button ID (e.g. 6 Yes, 7 No)
 //   exit               wait for the program to end, print "exit\tCODE", then wait for
 //                      the programs it started that are still running ("child\tNAME\tCODE")
 //
@@ -54,6 +59,9 @@ PROCESS_INFORMATION g_process = {};
 HWND g_dialog = 0;
 HWND g_known[32];  // every dialog a step waited for: anything else is a box
 int g_knownCount = 0;
+bool g_family = false;
+DWORD g_familyIds[64];  // the program and what it started, as last listed
+int g_familyCount = 0;
 
 // ---- output -------------------------------------------------------------
 
@@ -103,11 +111,45 @@ void Emit(const char *format, ...)
 
 // ---- windows of the program ------------------------------------------------
 
+bool IsOfProgram(DWORD pid)
+{
+    if (pid == g_process.dwProcessId)
+        return true;
+    for (int i = 0; i < g_familyCount; ++i)
+        if (g_familyIds[i] == pid)
+            return true;
+    return false;
+}
+
+// The program's descendants, found by their parents (a parent's id is only
+// trusted while that parent is in the list, as ids are reused).
+void ListFamily()
+{
+    g_familyCount = 0;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return;
+    for (bool grown = true; grown && g_familyCount < 64;) {
+        grown = false;
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof entry;
+        for (BOOL more = Process32FirstW(snapshot, &entry); more && g_familyCount < 64;
+             more = Process32NextW(snapshot, &entry)) {
+            if (IsOfProgram(entry.th32ParentProcessID) && !IsOfProgram(entry.th32ProcessID)
+                && entry.th32ProcessID != GetCurrentProcessId()) {
+                g_familyIds[g_familyCount++] = entry.th32ProcessID;
+                grown = true;
+            }
+        }
+    }
+    CloseHandle(snapshot);
+}
+
 bool IsProgramDialog(HWND window)
 {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    if (pid != g_process.dwProcessId || !IsWindowVisible(window))
+    if (!IsOfProgram(pid) || !IsWindowVisible(window))
         return false;
     wchar_t className[64];
     return GetClassNameW(window, className, 64) && wcscmp(className, L"#32770") == 0;
@@ -129,6 +171,8 @@ BOOL CALLBACK CollectDialog(HWND window, LPARAM param)
 WindowList ProgramDialogs()
 {
     WindowList list = {};
+    if (g_family)
+        ListFamily();
     EnumWindows(CollectDialog, (LPARAM)&list);
     return list;
 }
@@ -417,7 +461,8 @@ void WaitForDialog(const wchar_t *caption, bool another = false)
     g_dialog = found;
 }
 
-void WaitForBox()
+// Presses OK or the button whose id is given.
+void WaitForBox(const wchar_t *answer)
 {
     HWND box = 0;
     WaitFor("a message box", [&] {
@@ -437,7 +482,7 @@ void WaitForBox()
     char pressed[32];
     snprintf(pressed, sizeof pressed, "%llu", ((unsigned long long)now.dwHighDateTime << 32) | now.dwLowDateTime);
     Emit("box\t%S\t%S\t%s", caption, text, pressed);
-    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    PostMessageW(box, WM_COMMAND, answer[0] ? (WPARAM)_wtoi(answer) : IDOK, 0);
     WaitFor("the message box to close", [&] { return !IsWindow(box) || ProgramEnded(); });
 }
 
@@ -629,7 +674,7 @@ void RunStep(const wchar_t *step)
         WaitFor("the dialog to close", [&] { return !IsWindow(dialog) || ProgramEnded(); });
         g_dialog = 0;
     } else if (!wcscmp(verb, L"box")) {
-        WaitForBox();
+        WaitForBox(arg);
     } else if (!wcscmp(verb, L"exit")) {
         WaitForExit();
     } else {
@@ -641,7 +686,7 @@ void RunStep(const wchar_t *step)
 
 [[noreturn]] void Usage()
 {
-    fputs("usage: driver [--timeout MS] [--cwd DIR] PROGRAM STEP...\n", stderr);
+    fputs("usage: driver [--timeout MS] [--cwd DIR] [--args TEXT] [--family] PROGRAM STEP...\n", stderr);
     ExitProcess(3);
 }
 
@@ -664,22 +709,33 @@ int main()
     if (!argv)
         Usage();
 
-    const wchar_t *cwd = 0;
+    const wchar_t *cwd = 0, *arguments = 0;
     int arg = 1;
-    for (; arg + 1 < argc && argv[arg][0] == L'-' && argv[arg][1] == L'-'; arg += 2) {
+    for (; arg + 1 < argc && argv[arg][0] == L'-' && argv[arg][1] == L'-'; ++arg) {
+        if (!wcscmp(argv[arg], L"--family")) {
+            g_family = true;
+            continue;
+        }
         if (!wcscmp(argv[arg], L"--timeout"))
             g_timeout = (DWORD)_wtoi(argv[arg + 1]);
         else if (!wcscmp(argv[arg], L"--cwd"))
             cwd = argv[arg + 1];
+        else if (!wcscmp(argv[arg], L"--args"))
+            arguments = argv[arg + 1];
         else
             Usage();
+        ++arg;
     }
     if (arg >= argc || g_timeout == 0)
         Usage();
 
     wchar_t commandLine[1024];
-    _snwprintf(commandLine, 1024, L"\"%ls\"", argv[arg]);
-    commandLine[1023] = L'\0';
+    int length = arguments ? _snwprintf(commandLine, 1024, L"\"%ls\" %ls", argv[arg], arguments)
+                           : _snwprintf(commandLine, 1024, L"\"%ls\"", argv[arg]);
+    if (length < 0 || length >= 1024) {
+        fputs("command line too long\n", stderr);
+        return 3;
+    }
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.lpDesktop = desktop;

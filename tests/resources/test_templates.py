@@ -423,7 +423,7 @@ def assert_sample_application(packed):
         files = lambda: sorted(path for path in machine.drive_c.rglob('*') if not path.is_dir())
         before = files()
         try:
-            shown = machine.run_program(f'{folder}\\Morvalen.exe', 'C:\\payload', 'box', 'exit')
+            shown = machine.run_program(f'{folder}\\Morvalen.exe', 'box', 'exit', cwd='C:\\payload')
         finally:
             machine.stop()
         assert (shown.boxes, shown.exit_code) == ([('Morvalen 2.0', f'Morvalen 2.0 is installed in {folder}.')], 0)

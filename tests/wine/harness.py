@@ -412,14 +412,23 @@ class Machine:
 
     def run_setup(self, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
         """Starts C:\\payload\\setup.exe in C:\\payload and works it with the driver."""
-        return self.run_program(r"C:\payload\setup.exe", r"C:\payload", *steps, allow_failure=allow_failure,
+        return self.run_program(r"C:\payload\setup.exe", *steps, cwd=r"C:\payload", allow_failure=allow_failure,
                                 step_timeout_ms=step_timeout_ms)
 
-    def run_program(self, program, cwd, *steps, allow_failure=False, step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
-        """Starts a program of the machine in the folder cwd and works it with the driver."""
+    def run_program(self, program, *steps, arguments=None, cwd=None, family=False, allow_failure=False,
+                    step_timeout_ms=DRIVER_STEP_TIMEOUT_MS):
+        """Starts a program (a Windows path) and works it with the driver: with
+        arguments after its quoted path, in a current directory (the driver's,
+        C:\\, unless told), and with family, also the dialogs of the programs it starts."""
         self.start()
-        args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms * SLOWDOWN),
-                "--cwd", cwd, program, *steps]
+        args = [WINE, r"C:\harness\driver.exe", "--timeout", str(step_timeout_ms * SLOWDOWN)]
+        if cwd is not None:
+            args += ["--cwd", cwd]
+        if arguments is not None:
+            args += ["--args", arguments]
+        if family:
+            args.append("--family")
+        args += [program, *steps]
         status, out, err = run_bounded(args, self.env, DRIVER_TIMEOUT, cwd=self.drive_c, check=False)
         result = DriverResult(status, out, err, steps)
         if status != 0 and not allow_failure:
@@ -509,6 +518,34 @@ class Machine:
         text = path.read_bytes().decode(self.ansi)
         assert text.endswith("\r\n") or not text, f"torn launch log: {text!r}"
         return [Launch(line) for line in text.split("\r\n") if line]
+
+    def flush(self):
+        """Ends every process of the machine, so that its server writes the
+        registry out; the next Wine call starts a new server."""
+        stop_server(self.env)
+        if not wait_until(lambda: not self.processes(), SERVER_TIMEOUT):
+            raise HarnessError(f"processes left in {self.prefix}: {self.processes()}")
+        self.started = False
+
+    def snapshot(self):
+        """What the machine holds, for comparing: every path on C: (a file by
+        its size and modification time) and every registry value of HKLM and
+        HKCU, as the registry files say once the server has written them."""
+        self.flush()
+        state = {}
+        for current, dirs, files in os.walk(self.drive_c):
+            relative = Path(current).relative_to(self.drive_c)
+            for name in dirs:
+                state[f"C:\\{relative / name}"] = "folder"
+            for name in files:
+                info = os.lstat(Path(current) / name)
+                state[f"C:\\{relative / name}"] = (info.st_size, info.st_mtime_ns)
+        for root, hive in (("HKLM", "system.reg"), ("HKCU", "user.reg")):
+            for key, values in read_registry_file(self.prefix / hive).items():
+                state[f"{root}\\{key}"] = "key"
+                for value in values:
+                    state[f"{root}\\{key}\t{value}"] = "value"
+        return {path.replace("/", "\\"): what for path, what in state.items()}
 
     def stop(self):
         try:
@@ -657,6 +694,36 @@ def guest_locales(lang):
 
 
 _guest_locales_loaded = set()
+
+
+def read_registry_file(path):
+    """{key: set of its value lines} of one of Wine's registry files, with
+    the keys' names unescaped and what Wine writes of its own (the write
+    times) left out; a value continued over several lines is one."""
+    keys = {}
+    values = None
+    pending = ""
+    for line in path.read_text(encoding="latin-1").splitlines():
+        if pending:
+            line, pending = pending + line.strip(), ""
+        header = re.match(r"^\[(.*)\](?: \d+)?$", line)
+        if header:
+            values = keys.setdefault(header.group(1).replace("\\\\", "\\"), set())
+        elif values is not None and line and not line.startswith("#"):
+            if line.endswith("\\") and not line.endswith('"'):
+                pending = line[:-1]
+            else:
+                values.add(line)
+    return keys
+
+
+def snapshot_changes(before, after):
+    """What differs between two snapshots: "+ path", "- path" and "~ path"
+    (a file of other size or time), sorted."""
+    changed = [f"- {path}" for path in before if path not in after]
+    changed += [f"+ {path}" for path in after if path not in before]
+    changed += [f"~ {path}" for path in before if path in after and before[path] != after[path]]
+    return sorted(changed)
 
 
 def add_user_value(prefix, key, name, text):
