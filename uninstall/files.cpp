@@ -92,9 +92,14 @@ static bool PlaceInTemporary(PlaceFn place, const char *extension, char *folder,
         if (place(g_uninstall.selfPath, path))
             return true;
         DWORD error = GetLastError();
+        bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS;
+        /* Across volumes a move copies, and fails only on deleting the
+           running file: the copy left under our new name is ours to go. */
+        if (!taken)
+            DeleteFileA(path);
         if (folder[0])
             RemoveDirectoryA(folder);
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+        if (!taken)
             return false;
     }
     return false;

@@ -42,7 +42,7 @@ GUEST_TESTS = {
     "test_nothing_planted_beside_the_setup_runs": {"version": ("win98",)},
     "test_install_or_cancel_while_two_browsers_are_open": {},
     "test_library_search_start_up_on_each_platform": {"mode": ("dlldir",)},
-    "test_removal_leaves_the_machine_as_before": {"how": ("link", "file")},
+    "test_removal_leaves_the_machine_as_before": {"how": ("link", "volume")},
 }
 
 

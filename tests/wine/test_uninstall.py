@@ -10,7 +10,7 @@ import shutil
 import pytest
 
 from faults_support import Locker, install_steps
-from harness import PAYLOAD, WINE, WINE_CALL_TIMEOUT, run_bounded, snapshot_changes
+from harness import PAYLOAD, WINE, WINE_CALL_TIMEOUT, run_bounded, snapshot_changes, wait_until
 from shell_support import (UNINSTALL_KEY, link_info, links_in, menu_links, programs_folder, reg_values,
                            trace_calls, traced_calls)
 from test_shell import GROUP_ITEMS, start_dde, x_machine  # noqa: F401 (fixtures)
@@ -135,18 +135,25 @@ def start_as_users_do(machine, how, folder):
     return uninstall(machine, folder, *ANSWER_YES)
 
 
+# "volume": installed on another drive than the temporary folder, where the
+# running file cannot move: a copy there finishes once the uninstaller ends.
 @pytest.mark.parametrize("version, how", [
-    ("win98", "link"), ("win98", "list"), ("winxp", "file"), ("winxp", "silent")])
+    ("win98", "link"), ("win98", "list"), ("winxp", "file"), ("winxp", "silent"),
+    ("win98", "volume"), ("winxp", "volume")])
 def test_removal_leaves_the_machine_as_before(machine_factory, start_dde, version, how):
     machine = machine_factory(version)
+    other_drive = machine.mount_tmpfs("D", "8m") if how == "volume" else None
     trace_calls(machine, MESSAGE_BOXES)
-    folder = DEFAULTS[version]
+    folder = "D:\\Morvalen" if other_drive else DEFAULTS[version]
     temp = temp_folder(machine)
     before = machine.snapshot()
     progman = start_dde(machine, "serve", "progman.log")
-    install(machine)
+    install(machine, folder if other_drive else None)
 
     result = start_as_users_do(machine, how, folder)
+    if other_drive:
+        # The system lets go of the ended program's file a moment later.
+        assert wait_until(lambda: not (other_drive / "Morvalen").exists(), 10), list(other_drive.rglob("*"))
 
     if how == "silent":
         assert (result.boxes, box_styles(result)) == ([], []), result.describe()
