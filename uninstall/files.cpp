@@ -240,7 +240,8 @@ int FinishRemoval(uint32_t process, uint32_t shared)
         folder[length] = view[length];
     folder[length] = '\0';
     UnmapViewOfFile(view);
-    WaitForSingleObject((HANDLE)(UINT_PTR)process, 60000);
+    /* However long the user leaves the last box open. */
+    WaitForSingleObject((HANDLE)(UINT_PTR)process, INFINITE);
     if (!JoinPath(folder, kUninstallerFile, target, sizeof target))
         return 1;
     for (int attempt = 0; attempt < 50 && !DeleteFileA(target); ++attempt)
