@@ -119,7 +119,7 @@ class Guest:
             "-append", f"console=ttyS0 quiet loglevel=3 panic=-1 share={REPO}",
         ]
         self.process = subprocess.Popen(args, stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                                        stderr=open(self.work / "qemu.err", "wb"), start_new_session=True)
+                                        stderr=open(self.work / f"qemu-{os.getpid()}.err", "wb"), start_new_session=True)
         self._sock = self._connect(agent)
         self._ready = threading.Event()
         threading.Thread(target=self._read, daemon=True).start()
