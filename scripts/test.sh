@@ -43,6 +43,18 @@ count() {  # count <log> <regex with one group>
   grep -oE "$2" "$1" | tail -n 1 | grep -oE '[0-9]+' | head -n 1
 }
 
+echo "== template and Wine tests =="
+MORVALEN_BUILD="$root/build/x86_64" /usr/bin/python3 -B -m pytest -p no:cacheprovider -q -rfE tests/resources tests/wine \
+  2>&1 | tee "$logs/wine.log"
+wine_status=${PIPESTATUS[0]}
+ok=$(count "$logs/wine.log" '[0-9]+ passed')
+bad=$(count "$logs/wine.log" '[0-9]+ (failed|error)')
+passed=$((passed + ${ok:-0}))
+failed=$((failed + ${bad:-0}))
+[ "$wine_status" -eq 0 ] || [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
+
+# The checks come after the Wine tests here: by then the emulated machines
+# are nearly done, and the fuzzers and the second build take both cores.
 echo "== unit tests (native, ASan/UBSan) =="
 (cd build/native && ctest --output-on-failure -j "$(nproc)") 2>&1 | tee "$logs/unit.log"
 total=$(count "$logs/unit.log" 'out of [0-9]+')
@@ -57,18 +69,8 @@ for check in scripts/check_*.sh; do
   if bash "$check"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 done
 
-echo "== template and Wine tests =="
-MORVALEN_BUILD="$root/build/x86_64" /usr/bin/python3 -B -m pytest -p no:cacheprovider -q -rfE tests/resources tests/wine \
-  2>&1 | tee "$logs/wine.log"
-wine_status=${PIPESTATUS[0]}
-ok=$(count "$logs/wine.log" '[0-9]+ passed')
-bad=$(count "$logs/wine.log" '[0-9]+ (failed|error)')
-passed=$((passed + ${ok:-0}))
-failed=$((failed + ${bad:-0}))
-[ "$wine_status" -eq 0 ] || [ "${bad:-0}" -gt 0 ] || failed=$((failed + 1))
-
-# Before the wait for the emulated machine, which by then keeps one core
-# busy for some minutes: its figures are for reading, not bounds.
+# Before the wait for the emulated machines, which may still keep a core
+# busy: the figures are for reading, not bounds.
 echo "== benchmarks (short; figures only) =="
 if bash scripts/bench.sh --short 2>&1 | tee "$logs/bench.log"; then passed=$((passed + 1)); else failed=$((failed + 1)); fi
 
