@@ -65,8 +65,16 @@ void Start(const char *program)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.lpDesktop = g_desktop[0] ? g_desktop : 0;
-    if (!CreateProcessA(0, commandLine, 0, 0, FALSE, 0, 0, g_dir, &startup, &g_child))
-        Fail("cannot start %s (error %lu)", commandLine, GetLastError());
+    // Wine on a machine loaded far beyond its cores has been seen to refuse
+    // a start once (error 1359) that every other run makes: a start is tried
+    // three times, and each retry is said, so that no figure hides it.
+    for (int attempt = 1; !CreateProcessA(0, commandLine, 0, 0, FALSE, 0, 0, g_dir, &startup, &g_child); ++attempt) {
+        if (attempt == 3)
+            Fail("cannot start %s (error %lu)", commandLine, GetLastError());
+        printf("start of %s retried after error %lu\n", commandLine, GetLastError());
+        fflush(stdout);
+        Sleep(100);
+    }
 }
 
 // Ends with the program's exit status checked: a sample of a run that went wrong is no sample.
